@@ -1,0 +1,22 @@
+#pragma once
+// Character tables in the layout of pcre_maketables(), built with the C
+// library's classification functions under a chosen locale.
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+struct PcreTablesFree { void operator()(unsigned char *block) const { std::free(block); } };
+using PcreTablesPtr = std::unique_ptr<unsigned char, PcreTablesFree>;
+
+// A new 1088-byte block built under the locale in force; null when the
+// allocation fails.
+PcreTablesPtr PcreMakeTables();
+
+// Replaces the binding's current tables: null drops them (built-in tables);
+// a name builds them under that locale, restoring the process locale after.
+void PcreSetLocale(const char *name);
+
+// Name of the user's locale as the environment gives it ("C.UTF-8",
+// "de_DE.ISO-8859-1", ...); empty when it cannot be set.
+std::string GetAnsiLocaleName();

@@ -1,0 +1,61 @@
+#pragma once
+// A dialog built from a template of controls in dialog units. Derived
+// dialogs bind members in DoDataExchange, set themselves up in
+// OnInitDialog, and connect their handlers in one place (their message map)
+// in the constructor.
+
+#include "DialogTemplate.h"
+#include "DialogUnits.h"
+
+#include <QDialog>
+#include <QHash>
+
+class CDataExchange;
+
+class CDialogBase : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CDialogBase(int templateId, QWidget *parent = nullptr);
+
+    // Runs OnInitDialog once (if not yet) and the dialog modally.
+    int DoModal();
+    // Initialises a modeless dialog; it stays hidden until shown.
+    bool Create();
+    bool IsCreated() const { return m_bCreated; }
+
+    QWidget *GetDlgItem(int id) const;
+    void EnableDlgItem(int id, bool enable);
+    bool IsDlgItemEnabled(int id) const;
+    QString GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, const QString &text);
+
+    // true: controls to members; false: members to controls.
+    bool UpdateData(bool saveAndValidate = true);
+
+    const DialogTemplate &Template() const { return *m_pTemplate; }
+    DialogBaseUnits BaseUnits() const { return m_units; }
+    // The widget made for the n-th control of the template (ids repeat for
+    // statics, so tests look controls up by their template index).
+    QWidget *ControlAt(int templateIndex) const { return m_controls.value(templateIndex); }
+
+protected:
+    virtual void DoDataExchange(CDataExchange *pDX);
+    virtual bool OnInitDialog();
+    // Default button (id 1) handling: read the fields back and close.
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    void changeEvent(QEvent *event) override;
+
+private:
+    void BuildFromTemplate();
+    void LayoutFromTemplate();
+    QWidget *CreateControl(const ControlTemplate &control);
+
+    const DialogTemplate *m_pTemplate;
+    DialogBaseUnits m_units;
+    QHash<int, QWidget *> m_controls;   // template index -> widget
+    QHash<int, QWidget *> m_byId;       // control id -> widget
+    bool m_bCreated = false;
+};

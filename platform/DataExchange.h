@@ -1,0 +1,36 @@
+#pragma once
+// Data exchange between dialog members and their controls, called from a
+// dialog's DoDataExchange through UpdateData: saving reads the controls into
+// the members, otherwise the members are written into the controls.
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+class CDialogBase;
+
+class CDataExchange
+{
+public:
+    CDataExchange(CDialogBase *dialog, bool saveAndValidate)
+        : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
+
+    CDialogBase *m_pDlgWnd;
+    bool m_bSaveAndValidate;
+
+    QWidget *Control(int id) const;
+};
+
+// Binds a member pointer to the control with this id.
+template <class Control>
+void DDX_Control(CDataExchange *pDX, int id, Control *&member)
+{
+    member = qobject_cast<Control *>(pDX->Control(id));
+}
+
+// Check box state.
+void DDX_Check(CDataExchange *pDX, int id, bool &value);
+// Text of an edit, a static or a button.
+void DDX_Text(CDataExchange *pDX, int id, QString &value);
+// Bytes of a rich edit field.
+void DDX_Text(CDataExchange *pDX, int id, QByteArray &value);
