@@ -1,0 +1,23 @@
+#pragma once
+// The application object: runs the tester window modally; when the window
+// closes, the program ends.
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+class CTesterApp : public QApplication
+{
+    Q_OBJECT
+public:
+    CTesterApp(int &argc, char **argv);
+
+    // Shows the tester window until it is closed. Always returns false: the
+    // program then ends without a message loop of its own.
+    bool InitInstance();
+
+private:
+    // The program persists nothing, but Qt's file dialog saves its last
+    // folder and history to the user's settings: point those at a folder
+    // that is removed when the program ends.
+    QTemporaryDir m_scratchSettings;
+};

@@ -1,0 +1,133 @@
+#pragma once
+// The tester window.
+//
+// Architecture
+// ------------
+// The program is one window, built from dialog template 102, that drives
+// the PCRE engine through the engine binding (engine/PcreBinding.h):
+//
+//   CTesterApp ──runs──▶ CTesterDlg ──calls──▶ PcreBinding (dlopen'd libpcre)
+//                          │   ▲
+//                 Fill()   │   │ subpatternSelected (start, end)
+//                          ▼   │
+//                   CSubpatternListDlg        CFullInfoDlg (modal, borrowed pattern)
+//
+// * Start-up loads the default library and shows its version and path;
+//   "Browse..." loads another one. A load always releases the compiled
+//   pattern through the old library first.
+// * Every edit of the pattern compiles it without options to enable or
+//   disable "Exec" (live validation); every edit of the input withdraws the
+//   results that belonged to the old text.
+// * "Exec" compiles with the chosen modifiers and locale tables, studies,
+//   and matches from offset 0; "Exec next" goes on from the end of the
+//   previous match with the same compiled pattern. The window owns the
+//   compiled pattern, its study data and the offsets vector between calls.
+// * The subject is exactly the bytes the input field holds; engine offsets
+//   are editor positions.
+// * No command calls into the engine while no library is loaded
+//   (PcreIsLoaded() is the guard).
+//
+// Handlers are connected in one place, ConnectMessageMap().
+
+#include "CDialogBase.h"
+#include "PcreBinding.h"
+
+#include <QByteArray>
+#include <QIcon>
+#include <QString>
+
+#include <memory>
+
+class CRichEditCtrl;
+class CStatic;
+class CSubpatternListDlg;
+class QCheckBox;
+class QLineEdit;
+
+class CTesterDlg : public CDialogBase
+{
+    Q_OBJECT
+public:
+    explicit CTesterDlg(QWidget *parent = nullptr);
+    ~CTesterDlg() override;
+
+    // Loads the library at `path` (empty: the default library). On success
+    // `path` becomes the full path of the file actually loaded.
+    void LoadLibraryFromPath(QString &path);
+    void ApplyLibraryState();
+
+    // Command handlers (public so tests can drive them like clicks).
+    void OnExec();
+    void OnExecNext();
+    void OnLocaleCheck();
+    void OnHighlightCheck();
+    void OnChangePattern();
+    void OnChangeInput();
+    void OnMore();
+    void OnSelectRange(qint64 start, qint64 end);
+    void OnExpressionDetails();
+    void OnLoadInputFile();
+    void OnLoadPatternFile();
+    void OnBrowseLibrary();
+
+    // Load a chosen file into a field, as the load buttons do after their
+    // dialog (also used for files dropped on a field).
+    void LoadInputFromFile(const QString &path);
+    void LoadPatternFromFile(const QString &path);
+
+    // Read access for tests and the result views.
+    const pcre *CompiledPattern() const { return m_pRegex.get(); }
+    const pcre_extra *StudyData() const { return m_pExtra.get(); }
+    const int *Offsets() const { return m_pOffsets.get(); }
+    int OffsetsSize() const { return m_nOffsetsSize; }
+    int LastResult() const { return m_nLastResult; }
+    int Options() const { return m_nOptions; }
+    CSubpatternListDlg *SubpatternList() const { return m_dlgSubpatterns.get(); }
+
+protected:
+    void DoDataExchange(CDataExchange *pDX) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    void ConnectMessageMap();
+    void ReleasePattern();
+    void ShowMatchResult();
+    void SetStatus(const QString &text);
+    void HideSubpatternList();
+    void RefillSubpatternList();
+    void CreateSubpatternList();
+    bool ReadFileForField(const QString &path, QByteArray &bytes);
+    void UpdateMoreButton();
+    void EndSeries(const QString &message);
+    int BuildOptions() const;
+    int ExecFrom(int startOffset, int options);
+    int ExecAfterPreviousMatch();
+    int NextCharacterStart(int offset) const;
+
+    int m_nOptions = 0;
+    PcreCodePtr m_pRegex;
+    PcreExtraPtr m_pExtra;
+    int m_nNextStart = 0;
+    std::unique_ptr<int[]> m_pOffsets;
+    int m_nOffsetsSize = 0;
+    int m_nLastResult = 0;
+    std::unique_ptr<CSubpatternListDlg> m_dlgSubpatterns;   // created on the first "More..."
+
+    QCheckBox *m_btnHighlight = nullptr;
+    CRichEditCtrl *m_reditPattern = nullptr;
+    CRichEditCtrl *m_reditInput = nullptr;
+    CStatic *m_stcStatus = nullptr;
+    QLineEdit *m_edtLibraryPath = nullptr;
+
+    bool m_bGreedy = false;
+    bool m_bCaseless = false;
+    bool m_bLocale = false;
+    bool m_bMultiline = false;
+    bool m_bDotAll = false;
+    bool m_bExtended = false;
+    QString m_strLocale;
+    QByteArray m_strInput;
+    QString m_strStatus;
+    QIcon m_hIcon;
+};

@@ -1,0 +1,95 @@
+// Loading the pattern or the input from a file, and choosing the library.
+
+#include "CTesterDlg.h"
+
+#include "CRichEditCtrl.h"
+#include "CStatic.h"
+#include "PromptForFile.h"
+#include "ReadWholeFile.h"
+#include "StringTable.h"
+#include "resource.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+// A short busy cursor for reads of large files.
+struct BusyCursor
+{
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
+{
+    FileReadResult result;
+    {
+        BusyCursor busy;
+        result = ReadWholeFile(path);
+    }
+    if (!result.ok) {
+        QMessageBox::critical(this, windowTitle(), result.error);
+        return false;
+    }
+    bytes = std::move(result.bytes);
+    return true;
+}
+
+void CTesterDlg::LoadInputFromFile(const QString &path)
+{
+    QByteArray bytes;
+    if (!ReadFileForField(path, bytes))
+        return;
+    {
+        BusyCursor busy;
+        m_reditInput->SetTextBytes(bytes);
+    }
+    UpdateData(true);
+}
+
+void CTesterDlg::LoadPatternFromFile(const QString &path)
+{
+    QByteArray bytes;
+    if (!ReadFileForField(path, bytes))
+        return;
+    // The engine reads a pattern only up to its first NUL byte: keep what it
+    // would see and say where the rest was cut.
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    m_reditPattern->SetTextBytes(bytes);
+    if (nul >= 0) {
+        const QString validation = m_stcStatus->GetWindowText();
+        const QString cut = QStringLiteral("The pattern file was cut at its NUL byte at offset %1.").arg(nul);
+        SetStatus(validation.isEmpty() ? cut : validation + QLatin1Char(' ') + cut);
+    }
+    UpdateData(true);
+}
+
+void CTesterDlg::OnLoadInputFile()
+{
+    const QString path = PromptForFile(IDS_TEXT_FILTER, IDS_LOAD_TEXT_FILE, QString(),
+                                       QStringLiteral("TXT"), kOpenFileFlags, true);
+    if (!path.isEmpty())
+        LoadInputFromFile(path);
+}
+
+void CTesterDlg::OnLoadPatternFile()
+{
+    const QString path = PromptForFile(IDS_TEXT_FILTER, IDS_LOAD_TEXT_FILE, QString(),
+                                       QStringLiteral("TXT"), kOpenFileFlags, true);
+    if (!path.isEmpty())
+        LoadPatternFromFile(path);
+}
+
+void CTesterDlg::OnBrowseLibrary()
+{
+    // Always reloads: cancelling unloads the current library and loads the
+    // default one again.
+    QString path = PromptForFile(IDS_LIBRARY_FILTER, IDS_LOCATE_LIBRARY, QStringLiteral("PCRE"),
+                                 QStringLiteral("DLL"), kOpenFileFlags, true);
+    LoadLibraryFromPath(path);
+}

@@ -1,0 +1,48 @@
+#include "EngineMessages.h"
+
+#include "PcreApi.h"
+
+namespace {
+
+const char *ExecErrorName(int result)
+{
+    switch (result) {
+    case 0: return "offsets vector too small";
+    case PCRE_ERROR_NULL: return "no compiled pattern";
+    case PCRE_ERROR_BADOPTION: return "unknown option bit";
+    case PCRE_ERROR_BADMAGIC: return "not a compiled pattern of this library";
+    case PCRE_ERROR_UNKNOWN_OPCODE: return "damaged compiled pattern";
+    case PCRE_ERROR_NOMEMORY: return "out of memory";
+    case PCRE_ERROR_NOSUBSTRING: return "no such substring";
+    case PCRE_ERROR_MATCHLIMIT: return "match limit exceeded";
+    case PCRE_ERROR_CALLOUT: return "callout error";
+    case PCRE_ERROR_BADUTF8: return "invalid UTF-8 in the input";
+    case PCRE_ERROR_BADUTF8_OFFSET: return "start offset inside a UTF-8 character";
+    case PCRE_ERROR_PARTIAL: return "partial match";
+    case PCRE_ERROR_INTERNAL: return "internal engine error";
+    case PCRE_ERROR_BADCOUNT: return "bad offsets vector size";
+    case PCRE_ERROR_RECURSIONLIMIT: return "recursion limit exceeded";
+    case PCRE_ERROR_BADNEWLINE: return "bad newline option";
+    case PCRE_ERROR_BADOFFSET: return "bad start offset";
+    case PCRE_ERROR_SHORTUTF8: return "truncated UTF-8 character at the end of the input";
+    case PCRE_ERROR_RECURSELOOP: return "recursion loop";
+    case PCRE_ERROR_JIT_STACKLIMIT: return "JIT stack limit exceeded";
+    default: return "unknown error";
+    }
+}
+
+} // namespace
+
+QString ExecResultMessage(int result)
+{
+    if (result == PCRE_ERROR_NOMATCH)
+        return QStringLiteral("Not match.");
+    return QStringLiteral("Engine error %1: %2.").arg(result).arg(QLatin1String(ExecErrorName(result)));
+}
+
+QString CompileErrorMessage(const char *errorText, int errorOffset)
+{
+    return QStringLiteral("%1 (at offset %2)")
+        .arg(QString::fromLatin1(errorText ? errorText : "compile failed"))
+        .arg(errorOffset);
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Texts for what the engine reports, for the status line.
+
+#include <QString>
+
+// "Not match." for PCRE_ERROR_NOMATCH; otherwise the engine's error named
+// with its number, so "no match" and "the engine gave up" read differently.
+QString ExecResultMessage(int result);
+
+// The compile error text with the byte offset it was found at.
+QString CompileErrorMessage(const char *errorText, int errorOffset);

@@ -1,0 +1,8 @@
+#include "CTesterApp.h"
+
+int main(int argc, char **argv)
+{
+    CTesterApp app(argc, argv);
+    app.InitInstance();
+    return 0;
+}

@@ -1,0 +1,98 @@
+#pragma once
+// Drives a tester window as a user would: types into its fields, clicks
+// its buttons and reads what it shows.
+
+#include "CRichEditCtrl.h"
+#include "CStatic.h"
+#include "CSubpatternListDlg.h"
+#include "CTesterDlg.h"
+#include "PcreBinding.h"
+#include "resource.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <utility>
+
+struct Range
+{
+    int start;
+    int end;
+    bool operator==(const Range &) const = default;
+};
+
+inline char *toString(const Range &r)   // QCOMPARE output
+{
+    return qstrdup(QByteArray("{" + QByteArray::number(r.start) + "," + QByteArray::number(r.end) + "}").constData());
+}
+
+class TesterDriver
+{
+public:
+    explicit TesterDriver(std::vector<std::string> defaultNames = {"libpcre.so.3"})
+    {
+        PcreSetDefaultLibraryNames(std::move(defaultNames));
+        dlg = std::make_unique<CTesterDlg>();
+        dlg->Create();
+    }
+    ~TesterDriver()
+    {
+        dlg.reset();
+        PcreSetDefaultLibraryNames({"libpcre.so.3", "libpcre.so.1"});
+    }
+
+    QWidget *item(int id) const { return dlg->GetDlgItem(id); }
+    QAbstractButton *button(int id) const { return qobject_cast<QAbstractButton *>(item(id)); }
+    CRichEditCtrl *pattern() const { return qobject_cast<CRichEditCtrl *>(item(IDC_PATTERN)); }
+    CRichEditCtrl *input() const { return qobject_cast<CRichEditCtrl *>(item(IDC_INPUT)); }
+    QString status() const { return qobject_cast<CStatic *>(item(IDC_STATUS))->GetWindowText(); }
+    QString libraryPath() const { return qobject_cast<QLineEdit *>(item(IDC_LIBRARY_PATH))->text(); }
+    bool enabled(int id) const { return item(id)->isEnabled(); }
+
+    void typePattern(const QByteArray &bytes) { pattern()->SetTextBytes(bytes); }
+    void typeInput(const QByteArray &bytes) { input()->SetTextBytes(bytes); }
+    void setCheck(int id, bool on)
+    {
+        if (button(id)->isChecked() != on)
+            button(id)->click();
+    }
+    // Clicks like a user: a disabled button does nothing.
+    void click(int id) { button(id)->click(); }
+
+    Range selection() const
+    {
+        qint64 start = 0, end = 0;
+        input()->GetSel(start, end);
+        return {int(start), int(end)};
+    }
+    Range match() const
+    {
+        const int *offsets = dlg->Offsets();
+        return offsets ? Range{offsets[0], offsets[1]} : Range{-1, -1};
+    }
+
+    std::unique_ptr<CTesterDlg> dlg;
+};
+
+// Runs `action`, which opens a modal message box, closes that box and
+// returns its title and text.
+template <class Action>
+std::pair<QString, QString> captureModalMessage(Action action)
+{
+    std::pair<QString, QString> seen;
+    QTimer::singleShot(0, [&seen] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            seen.first = modal->windowTitle();
+            if (auto *box = qobject_cast<QMessageBox *>(modal))
+                seen.second = box->text();
+            modal->close();
+        }
+    });
+    action();
+    return seen;
+}

@@ -1,0 +1,116 @@
+#include "CFullInfoDlg.h"
+
+#include "CListBox.h"
+#include "DataExchange.h"
+#include "LocalText.h"
+#include "PcreBinding.h"
+#include "resource.h"
+
+#include <utility>
+
+namespace {
+
+template <class T>
+T FullInfo(const pcre *code, const pcre_extra *extra, int what)
+{
+    T value{};
+    PcreBinding.pcre_fullinfo(code, extra, what, &value);
+    return value;
+}
+
+// The whole value, then its low-order byte as a character.
+QString ValueWithCharacter(int value)
+{
+    const QByteArray text = QByteArray::number(value) + " (" + char(value & 0xFF) + ')';
+    return DecodeLocalBytes(text);
+}
+
+} // namespace
+
+CFullInfoDlg::CFullInfoDlg(QWidget *parent)
+    : CDialogBase(IDD_FULLINFO_DIALOG, parent)
+{
+}
+
+void CFullInfoDlg::DoDataExchange(CDataExchange *pDX)
+{
+    CDialogBase::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_INFO_NAMES, m_lstNames);
+    DDX_Text(pDX, IDC_INFO_BACKREFMAX, m_strBackRefMax);
+    DDX_Text(pDX, IDC_INFO_CAPTURECOUNT, m_strCaptureCount);
+    DDX_Text(pDX, IDC_INFO_OPTIONS, m_strOptions);
+    DDX_Text(pDX, IDC_INFO_PATTERN, m_strPattern);
+    DDX_Text(pDX, IDC_INFO_FIRSTBYTE, m_strFirstByte);
+    DDX_Text(pDX, IDC_INFO_FIRSTTABLE, m_strFirstTable);
+    DDX_Text(pDX, IDC_INFO_LASTLITERAL, m_strLastLiteral);
+    DDX_Text(pDX, IDC_INFO_NAMECOUNT, m_strNameCount);
+    DDX_Text(pDX, IDC_INFO_NAMEENTRYSIZE, m_strNameEntrySize);
+    DDX_Text(pDX, IDC_INFO_SIZE, m_strSize);
+    DDX_Text(pDX, IDC_INFO_STUDYSIZE, m_strStudySize);
+}
+
+QString CFullInfoDlg::FirstByteText(int value)
+{
+    if (value == -2)
+        return QStringLiteral("No (only anchored)");
+    if (value == -1)
+        return QStringLiteral("No (only at the start)");
+    return ValueWithCharacter(value);
+}
+
+QString CFullInfoDlg::LastLiteralText(int value)
+{
+    return value == -1 ? QStringLiteral("No such byte") : ValueWithCharacter(value);
+}
+
+QString CFullInfoDlg::OptionWords(unsigned long options)
+{
+    static const std::pair<unsigned long, const char *> kWords[] = {
+        {PCRE_ANCHORED, "ANCHORED "},       {PCRE_CASELESS, "CASELESS "},
+        {PCRE_DOLLAR_ENDONLY, "DOLLAR_ENDONLY "}, {PCRE_DOTALL, "DOTALL "},
+        {PCRE_EXTENDED, "EXTENDED "},       {PCRE_EXTRA, "EXTRA "},
+        {PCRE_MULTILINE, "MULTILINE "},     {PCRE_NO_AUTO_CAPTURE, "NO_AUTO_CAPTURE "},
+        {PCRE_UNGREEDY, "UNGREEDY "},       {PCRE_UTF8, "UTF8 "},
+        {PCRE_NO_UTF8_CHECK, "NO_UTF8_CHECK"},
+    };
+    QString words;
+    for (const auto &[bit, word] : kWords) {
+        if (options & bit)
+            words += QLatin1String(word);
+    }
+    return words;
+}
+
+void CFullInfoDlg::FillFromPattern(const pcre *code, const pcre_extra *extra, const QByteArray &text)
+{
+    m_strPattern = DecodeLocalBytes(text);
+    if (!code || !PcreIsLoaded())
+        return;
+    m_strBackRefMax = QString::number(FullInfo<int>(code, extra, PCRE_INFO_BACKREFMAX));
+    m_strCaptureCount = QString::number(FullInfo<int>(code, extra, PCRE_INFO_CAPTURECOUNT));
+    m_strFirstByte = FirstByteText(FullInfo<int>(code, extra, PCRE_INFO_FIRSTBYTE));
+    const bool hasFirstTable = FullInfo<const unsigned char *>(code, extra, PCRE_INFO_FIRSTTABLE) != nullptr;
+    m_strFirstTable = hasFirstTable ? QStringLiteral("Yes") : QStringLiteral("No");
+    m_strLastLiteral = LastLiteralText(FullInfo<int>(code, extra, PCRE_INFO_LASTLITERAL));
+    m_strSize = QString::number(FullInfo<size_t>(code, extra, PCRE_INFO_SIZE));
+    m_strStudySize = QString::number(FullInfo<size_t>(code, extra, PCRE_INFO_STUDYSIZE));
+    m_strOptions = OptionWords(FullInfo<unsigned long>(code, extra, PCRE_INFO_OPTIONS));
+    const NameTable names = NameTable::Of(code, extra);
+    m_nNameCount = names.count;
+    m_strNameCount = QString::number(m_nNameCount);
+    m_nNameEntrySize = names.entrySize;
+    m_strNameEntrySize = QString::number(m_nNameEntrySize);
+    m_pNameTable = names.entries;
+}
+
+bool CFullInfoDlg::OnInitDialog()
+{
+    CDialogBase::OnInitDialog();
+    m_lstNames->ResetContent();
+    const NameTable names{m_nNameCount, m_nNameEntrySize, m_pNameTable};
+    if (names.IsUsable()) {
+        for (int i = 0; i < names.count; ++i)
+            m_lstNames->AddString(QByteArray::number(names.NumberAt(i)) + ' ' + names.NameAt(i));
+    }
+    return true;
+}

@@ -1,0 +1,63 @@
+#include "CSubpatternListDlg.h"
+
+#include "CListBox.h"
+#include "DataExchange.h"
+#include "NameTable.h"
+#include "resource.h"
+
+#include <QPoint>
+
+namespace {
+
+// "name (n) {start,end}" or "n {start,end}", offsets as unsigned 32-bit
+// values so an unset offset reads 4294967295.
+QByteArray SubpatternLine(const QByteArray &name, int number, int start, int end)
+{
+    const QByteArray offsets = '{' + QByteArray::number(static_cast<quint32>(start)) + ','
+                               + QByteArray::number(static_cast<quint32>(end)) + '}';
+    if (name.isEmpty())
+        return QByteArray::number(number) + ' ' + offsets;
+    return name + " (" + QByteArray::number(number) + ") " + offsets;
+}
+
+} // namespace
+
+CSubpatternListDlg::CSubpatternListDlg(QWidget *owner)
+    : CDialogBase(IDD_SUBPATTERNS_DIALOG, owner)
+{
+    CDataExchange dx(this, true);
+    DoDataExchange(&dx);
+    connect(m_lstSubpatterns, &QListWidget::currentRowChanged, this, &CSubpatternListDlg::OnSelChange);
+}
+
+void CSubpatternListDlg::DoDataExchange(CDataExchange *pDX)
+{
+    CDialogBase::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_SUBPATTERN_LIST, m_lstSubpatterns);
+}
+
+void CSubpatternListDlg::Fill(const pcre *code, const pcre_extra *extra, const int *offsets, int length)
+{
+    m_lstSubpatterns->ResetContent();
+    if (code && offsets) {
+        const NameTable names = NameTable::Of(code, extra);
+        for (int i = 0; i < length / 3; ++i) {
+            const int start = offsets[2 * i];
+            const int end = offsets[2 * i + 1];
+            if (start == -1 && end == -1)
+                continue;
+            const int index = m_lstSubpatterns->AddString(SubpatternLine(names.NameOf(i), i, start, end));
+            m_lstSubpatterns->SetItemData(index, QPoint(start, end));
+        }
+    }
+    m_lstSubpatterns->repaint();
+}
+
+void CSubpatternListDlg::OnSelChange()
+{
+    const int index = m_lstSubpatterns->GetCurSel();
+    if (index < 0)
+        return;
+    const QPoint range = m_lstSubpatterns->GetItemData(index).toPoint();
+    emit WM_SUBPATTERN_SELECT(static_cast<quint32>(range.x()), static_cast<quint32>(range.y()));
+}
