@@ -2,6 +2,7 @@
 
 #include "CTesterDlg.h"
 
+#include "CEngineSearch.h"
 #include "CRichEditCtrl.h"
 #include "CStatic.h"
 #include "CSubpatternListDlg.h"
@@ -164,7 +165,7 @@ int CTesterDlg::ExecAfterPreviousMatch()
         return ExecFrom(m_nNextStart, 0);
 
     const int result = ExecFrom(m_nNextStart, PCRE_NOTEMPTY | PCRE_ANCHORED);
-    if (result != PCRE_ERROR_NOMATCH)
+    if (result != PCRE_ERROR_NOMATCH)   // a match, an engine error or a stop
         return result;
     const int next = NextCharacterStart(m_nNextStart);
     if (next > m_strInput.size())
@@ -186,9 +187,8 @@ int CTesterDlg::NextCharacterStart(int offset) const
 
 int CTesterDlg::ExecFrom(int startOffset, int options)
 {
-    return PcreBinding.pcre_exec(m_pRegex.get(), m_pExtra.get(), m_strInput.constData(),
-                                 static_cast<int>(m_strInput.size()), startOffset, options,
-                                 m_pOffsets.get(), m_nOffsetsSize);
+    return CEngineSearch::Run(this, m_pRegex, m_pExtra, m_strInput, startOffset, options, m_pOffsets.get(),
+                              m_nOffsetsSize);
 }
 
 // A failed call ends the series: the message says why.

@@ -1,5 +1,6 @@
 #include "EngineMessages.h"
 
+#include "CEngineSearch.h"
 #include "PcreApi.h"
 
 namespace {
@@ -37,6 +38,8 @@ QString ExecResultMessage(int result)
 {
     if (result == PCRE_ERROR_NOMATCH)
         return QStringLiteral("Not match.");
+    if (result == CEngineSearch::kStopped)
+        return QStringLiteral("The search was stopped.");
     return QStringLiteral("Engine error %1: %2.").arg(result).arg(QLatin1String(ExecErrorName(result)));
 }
 

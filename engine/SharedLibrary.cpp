@@ -104,6 +104,21 @@ SharedLibrary SharedLibrary::open(const std::string &path)
     return library;
 }
 
+SharedLibrary SharedLibrary::retain() const
+{
+    SharedLibrary reference;
+    const struct link_map *map = linkMapOf(m_handle.get());
+    if (!map || !map->l_name)
+        return reference;
+    // The loader counts opens of one object: a second open by the name it
+    // recorded, without loading anything new, keeps the object mapped until
+    // this reference is closed too.
+    reference.m_handle.reset(dlopen(map->l_name, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD));
+    if (reference.m_handle)
+        reference.m_path = m_path;
+    return reference;
+}
+
 void *SharedLibrary::ownSymbol(const char *name) const
 {
     if (!m_handle || !name)

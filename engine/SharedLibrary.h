@@ -18,6 +18,10 @@ public:
     bool isOpen() const { return m_handle != nullptr; }
     explicit operator bool() const { return isOpen(); }
 
+    // Another reference to the same loaded object, which stays mapped while
+    // any reference is open; empty when this one holds nothing.
+    SharedLibrary retain() const;
+
     // Address of an exported name, only when the definition lies inside this
     // very file: dlsym() also searches the library's dependencies, which must
     // not count as "this library exports it".
