@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libqscintilla2-qt6-dev libgl-dev
   libpcre3 libpcre2-8-0 locales
+  clang libclang-rt-14-dev
   "$@"
 )
 
