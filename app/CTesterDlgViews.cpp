@@ -8,28 +8,44 @@
 
 #include <algorithm>
 
+namespace {
+
+// The list opens with its left edge on the window's right edge and its
+// bottom level with the window's bottom, frames included; afterwards it
+// stays where the user puts it.
+void PlaceBeside(QWidget *list, const QWidget *tester)
+{
+    const QRect testerFrame = tester->frameGeometry();
+    const QRect listFrame = list->frameGeometry();
+    list->move(testerFrame.x() + testerFrame.width(),
+               testerFrame.y() + testerFrame.height() - listFrame.height());
+}
+
+} // namespace
+
 void CTesterDlg::OnMore()
 {
-    if (!m_dlgSubpatterns)
+    const bool firstShowing = !m_dlgSubpatterns;
+    if (firstShowing)
         CreateSubpatternList();
     m_dlgSubpatterns->showNormal();
     m_dlgSubpatterns->raise();
     m_dlgSubpatterns->activateWindow();
+    // Some window systems frame a window only when it is first shown, which
+    // changes its outer height.
+    if (firstShowing)
+        PlaceBeside(m_dlgSubpatterns.get(), this);
     RefillSubpatternList();
 }
 
-// The list opens with its left edge on the window's right edge and its
-// bottom level with the window's bottom; afterwards it stays where the user
-// puts it.
 void CTesterDlg::CreateSubpatternList()
 {
     m_dlgSubpatterns = std::make_unique<CSubpatternListDlg>(this);
     m_dlgSubpatterns->Create();
     connect(m_dlgSubpatterns.get(), &CSubpatternListDlg::WM_SUBPATTERN_SELECT, this,
             &CTesterDlg::OnSelectRange);
-    const QRect tester = frameGeometry();
-    const QRect list = m_dlgSubpatterns->frameGeometry();
-    m_dlgSubpatterns->move(tester.x() + tester.width(), tester.y() + tester.height() - list.height());
+    m_dlgSubpatterns->winId();   // a native window knows its frame, where the platform can tell
+    PlaceBeside(m_dlgSubpatterns.get(), this);
 }
 
 void CTesterDlg::RefillSubpatternList()

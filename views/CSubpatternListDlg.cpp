@@ -27,7 +27,10 @@ CSubpatternListDlg::CSubpatternListDlg(QWidget *owner)
 {
     CDataExchange dx(this, true);
     DoDataExchange(&dx);
-    connect(m_lstSubpatterns, &QListWidget::currentRowChanged, this, &CSubpatternListDlg::OnSelChange);
+    // Selection, not the current line: the list makes its first line current
+    // when it gains the focus from the keyboard, which picks nothing, and a
+    // click on that line must still pick it.
+    connect(m_lstSubpatterns, &QListWidget::itemSelectionChanged, this, &CSubpatternListDlg::OnSelChange);
 }
 
 void CSubpatternListDlg::DoDataExchange(CDataExchange *pDX)
@@ -56,7 +59,7 @@ void CSubpatternListDlg::Fill(const pcre *code, const pcre_extra *extra, const i
 void CSubpatternListDlg::OnSelChange()
 {
     const int index = m_lstSubpatterns->GetCurSel();
-    if (index < 0)
+    if (index < 0 || !m_lstSubpatterns->item(index)->isSelected())
         return;
     const QPoint range = m_lstSubpatterns->GetItemData(index).toPoint();
     emit WM_SUBPATTERN_SELECT(static_cast<quint32>(range.x()), static_cast<quint32>(range.y()));
