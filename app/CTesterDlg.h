@@ -8,7 +8,7 @@
 //
 //   CTesterApp ──runs──▶ CTesterDlg ──calls──▶ PcreBinding (dlopen'd libpcre)
 //                          │   ▲
-//                 Fill()   │   │ subpatternSelected (start, end)
+//                 Fill()   │   │ WM_SUBPATTERN_SELECT (start, end)
 //                          ▼   │
 //                   CSubpatternListDlg        CFullInfoDlg (modal, borrowed pattern)
 //

@@ -80,19 +80,23 @@ public:
 };
 
 // Runs `action`, which opens a modal message box, closes that box and
-// returns its title and text.
+// returns its title and text. The timer dies with the call, so an action
+// that opens nothing leaves nothing behind to close a later dialog.
 template <class Action>
 std::pair<QString, QString> captureModalMessage(Action action)
 {
     std::pair<QString, QString> seen;
-    QTimer::singleShot(0, [&seen] {
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&seen, &closer] {
         if (QWidget *modal = QApplication::activeModalWidget()) {
             seen.first = modal->windowTitle();
             if (auto *box = qobject_cast<QMessageBox *>(modal))
                 seen.second = box->text();
+            closer.stop();
             modal->close();
         }
     });
+    closer.start(0);
     action();
     return seen;
 }
