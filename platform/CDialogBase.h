@@ -11,6 +11,7 @@
 #include <QHash>
 
 class CDataExchange;
+class QPushButton;
 
 class CDialogBase : public QDialog
 {
@@ -46,12 +47,25 @@ protected:
     virtual void OnOK();
     virtual void OnCancel();
 
+    // Escape and the close box end up here too, through OnCancel.
+    void reject() override;
+    // Enter presses the focused button, or else the template's default
+    // button; with neither it does nothing.
+    void keyPressEvent(QKeyEvent *event) override;
+    // A new dialog font re-maps the layout.
     void changeEvent(QEvent *event) override;
 
 private:
     void BuildFromTemplate();
     void LayoutFromTemplate();
+    int HorizontalUnitFittingTexts() const;
     QWidget *CreateControl(const ControlTemplate &control);
+    QWidget *CreateButton(const ControlTemplate &control);
+    QWidget *CreateEdit(const ControlTemplate &control);
+    void SetTabOrder();
+    void SetAccessibleNames();
+    void RunInitDialogOnce();
+    QPushButton *ButtonForEnter() const;
 
     const DialogTemplate *m_pTemplate;
     DialogBaseUnits m_units;

@@ -31,6 +31,10 @@ public:
     // positive like strcmp.
     static int CompareNoCase(const QByteArray &a, const QByteArray &b);
 
+protected:
+    // Ctrl+C copies every line, since lines may not be selectable.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     bool m_bSorted;
 };

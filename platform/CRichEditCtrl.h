@@ -21,6 +21,8 @@ public:
     // The whole text as bytes (one copy).
     QByteArray GetTextBytes() const;
     qint64 GetTextLength() const;
+    // Whether the text is exactly these bytes (no copy is made).
+    bool HasTextBytes(const QByteArray &bytes) const;
     // Replaces the whole text with these bytes; not recorded for undo. This
     // is an edit: it raises the change notification when enabled.
     void SetTextBytes(const QByteArray &bytes);
@@ -47,6 +49,11 @@ public:
 signals:
     // Emitted for every edit of the text while the event mask is on.
     void changeNotified();
+
+protected:
+    // Tab and Shift+Tab leave the field; Ctrl+Tab types a tab.
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     qint64 SnapBackToCharStart(qint64 pos) const;

@@ -21,6 +21,11 @@ public:
     QWidget *Control(int id) const;
 };
 
+// The text of an edit, a multi-line edit, a rich edit (decoded from its
+// bytes), a static, a button or a group box; empty for other widgets.
+QString GetControlText(const QWidget *control);
+void SetControlText(QWidget *control, const QString &text);
+
 // Binds a member pointer to the control with this id.
 template <class Control>
 void DDX_Control(CDataExchange *pDX, int id, Control *&member)
