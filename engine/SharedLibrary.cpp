@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +85,68 @@ bool truncatedElfFile(const std::string &path)
     return truncated;
 }
 
+struct FdCloser
+{
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Library files are read whole into memory: nothing near this size is a
+// PCRE library.
+constexpr off_t kMaxLibraryFileSize = off_t(256) << 20;
+
+// An in-memory copy of the regular file at `path`, as an anonymous file
+// descriptor, or -1. Loading from the copy means the loaded code cannot
+// change under the program when the file on disk is overwritten in place
+// (as `cp` does), which would otherwise crash it at the next call.
+int SnapshotOf(const std::string &path)
+{
+    FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat status {};
+    if (file.fd < 0 || fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)
+        || status.st_size > kMaxLibraryFileSize)
+        return -1;
+    FdCloser copy{memfd_create("pcre-library", MFD_CLOEXEC)};
+    if (copy.fd < 0)
+        return -1;
+    char buffer[1 << 16];
+    ssize_t got = 0;
+    while ((got = ::read(file.fd, buffer, sizeof buffer)) > 0) {
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(copy.fd, buffer + done, size_t(got - done));
+            if (put <= 0)
+                return -1;
+            done += put;
+        }
+    }
+    if (got < 0)
+        return -1;
+    const int fd = copy.fd;
+    copy.fd = -1;
+    return fd;
+}
+
+// dlopen() of a file named by path, from a private copy of its bytes. A
+// library that finds its dependencies relative to its own folder ($ORIGIN)
+// cannot load from the copy: it is then loaded from the file itself.
+void *OpenSnapshot(const std::string &path)
+{
+    const int snapshot = SnapshotOf(path);
+    if (snapshot < 0)
+        return nullptr;
+    const std::string snapshotPath = "/proc/self/fd/" + std::to_string(snapshot);
+    void *handle = truncatedElfFile(snapshotPath) ? nullptr
+                                                  : dlopen(snapshotPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ::close(snapshot);   // the mapping stays; the loader matches the name it recorded
+    if (!handle && !truncatedElfFile(path))
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return handle;
+}
+
 } // namespace
 
 void SharedLibrary::Closer::operator()(void *handle) const
@@ -94,13 +158,22 @@ void SharedLibrary::Closer::operator()(void *handle) const
 SharedLibrary SharedLibrary::open(const std::string &path)
 {
     SharedLibrary library;
-    if (path.empty() || truncatedElfFile(path))
+    if (path.empty())
         return library;
-    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare name is found through the loader's search path, among the
+    // system's libraries; a file named by path is loaded from a snapshot.
+    const bool byPath = path.find('/') != std::string::npos;
+    void *handle = byPath ? OpenSnapshot(path) : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
         return library;
     library.m_handle.reset(handle);
-    library.m_path = resolvePath(linkMapOf(handle));
+    if (byPath) {
+        char *resolved = realpath(path.c_str(), nullptr);
+        library.m_path = resolved ? resolved : path;
+        std::free(resolved);
+    } else {
+        library.m_path = resolvePath(linkMapOf(handle));
+    }
     return library;
 }
 
