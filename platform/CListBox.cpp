@@ -1,11 +1,12 @@
 #include "CListBox.h"
 
+#include "LocalText.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QStringList>
 
-#include <langinfo.h>
 
 #include <algorithm>
 #include <cstring>
@@ -18,13 +19,6 @@ constexpr int kBytesRole = Qt::UserRole + 1;
 unsigned char FoldAsciiCase(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-// Lines are bytes in the user's locale encoding.
-QString DecodeForDisplay(const QByteArray &bytes)
-{
-    const bool utf8Locale = std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-    return utf8Locale ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
 }
 
 } // namespace
@@ -66,7 +60,7 @@ int CListBox::AddString(const QByteArray &text)
         }
         index = low;
     }
-    auto *item = new QListWidgetItem(DecodeForDisplay(text));
+    auto *item = new QListWidgetItem(DecodeLocalBytes(text));
     item->setData(kBytesRole, text);
     insertItem(index, item);
     return index;

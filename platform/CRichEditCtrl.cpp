@@ -1,8 +1,9 @@
 #include "CRichEditCtrl.h"
 
+#include "LocalText.h"
+
 #include <QKeyEvent>
 
-#include <langinfo.h>
 
 #include <algorithm>
 #include <cstring>
@@ -12,11 +13,6 @@ namespace {
 // The one indicator that paints matched text red. Numbers from 8 up belong
 // to the container rather than to a lexer.
 constexpr int kRedIndicator = QsciScintillaBase::INDIC_CONTAINER;
-
-bool LocaleIsUtf8()
-{
-    return std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
-}
 
 } // namespace
 
