@@ -69,6 +69,9 @@ void ShowDetails(const QByteArray &pattern)
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's warnings (raise() and the like) would bury
+    // the fuzzer's own output.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     g_app = new QApplication(*argc, *argv);
     // Searches run to their end here: the fuzzer's own timeout catches
     // runaway ones.

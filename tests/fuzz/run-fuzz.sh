@@ -3,7 +3,7 @@
 # inputs going to a scratch folder. Any crash fails the run; its input is
 # left in the scratch folder to be kept as a regression case.
 set -euo pipefail
-fuzzer=$1
+fuzzer=$(realpath "$1")
 seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
