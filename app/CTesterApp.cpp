@@ -1,8 +1,7 @@
 #include "CTesterApp.h"
 
 #include "CTesterDlg.h"
-
-#include <QSettings>
+#include "PromptForFile.h"
 
 CTesterApp::CTesterApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -10,10 +9,8 @@ CTesterApp::CTesterApp(int &argc, char **argv)
     setApplicationName(QStringLiteral("pcrechecker"));
     setApplicationDisplayName(QStringLiteral("PCRE Checker"));
     setDesktopFileName(QStringLiteral("pcrechecker"));
-    if (m_scratchSettings.isValid()) {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_scratchSettings.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_scratchSettings.path());
-    }
+    if (m_scratchSettings.isValid())
+        RedirectUserSettings(m_scratchSettings.path());
 }
 
 bool CTesterApp::InitInstance()

@@ -43,11 +43,12 @@ void CTesterDlg::LoadInputFromFile(const QString &path)
     QByteArray bytes;
     if (!ReadFileForField(path, bytes))
         return;
-    {
-        BusyCursor busy;
-        m_reditInput->SetTextBytes(bytes);
-    }
-    UpdateData(true);
+    BusyCursor busy;
+    m_reditInput->SetTextBytes(bytes);
+    // m_strInput now equals the field, as UpdateData(true) would leave it,
+    // but shares the bytes just read: a copy of a large file would cost
+    // time and a third copy in memory.
+    m_strInput = std::move(bytes);
 }
 
 void CTesterDlg::LoadPatternFromFile(const QString &path)

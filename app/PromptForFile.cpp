@@ -2,33 +2,24 @@
 
 #include "StringTable.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QSettings>
 
 namespace {
 
-// "*.TXT" -> "*.[tT][xX][tT]": the dialog matches names case-sensitively
-// on Linux.
-QString CaseInsensitivePattern(const QString &pattern)
-{
-    QString result;
-    for (QChar c : pattern) {
-        if (c.isLetter())
-            result += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
-        else
-            result += c;
-    }
-    return result;
-}
-
+// Qt's file dialog matches name patterns regardless of case, as the string
+// table's upper-case patterns need.
 QStringList PatternsFor(const QString &pattern)
 {
+    // Here "*.*" would miss the many names without a dot.
     if (pattern == QLatin1String("*.*"))
         return {QStringLiteral("*")};
     QStringList patterns;
     for (const QString &part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        patterns << CaseInsensitivePattern(part.trimmed());
+        patterns << part.trimmed();
     if (pattern.compare(QLatin1String("*.dll"), Qt::CaseInsensitive) == 0)
-        patterns << CaseInsensitivePattern(QStringLiteral("*.so")) << CaseInsensitivePattern(QStringLiteral("*.so.*"));
+        patterns << QStringLiteral("*.so") << QStringLiteral("*.so.*");
     return patterns;
 }
 
@@ -55,6 +46,8 @@ QString PromptForFile(int filterId, int titleId, const QString &initialName,
     QFileDialog dialog(nullptr, LoadResString(titleId));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // Without this the dialog starts where the previous one ended.
+    dialog.setDirectory(QDir::currentPath());
     dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     if (open && (flags & OFN_FILEMUSTEXIST))
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -62,9 +55,16 @@ QString PromptForFile(int filterId, int titleId, const QString &initialName,
     dialog.setNameFilters(filters);
     if (!filters.isEmpty())
         dialog.selectNameFilter(filters.first());
-    dialog.setDefaultSuffix(defaultExtension);
+    dialog.setDefaultSuffix(defaultExtension.toLower());
     dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
+}
+
+void RedirectUserSettings(const QString &folder)
+{
+    // Both formats, so the redirect holds whichever one the dialog uses.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }

@@ -11,8 +11,11 @@ inline constexpr unsigned OFN_EXPLORER = 0x00080000;
 inline constexpr unsigned kOpenFileFlags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
 
 // Asks for a file. `filterId` names a string of "description|pattern|"
-// pairs, `titleId` the title. Returns the chosen path, or an empty string
-// on cancel.
+// pairs (the first pair is preselected), `titleId` the title. The dialog
+// opens in the current folder with `initialName` filled in, and appends
+// `defaultExtension` in lower case to a typed name without one (file names
+// are case-sensitive here, and extensions are written in lower case).
+// Returns the chosen path, or an empty string on cancel.
 QString PromptForFile(int filterId, int titleId, const QString &initialName,
                       const QString &defaultExtension, unsigned flags, bool open);
 
@@ -21,3 +24,9 @@ QString PromptForFile(int filterId, int titleId, const QString &initialName,
 // patterns regardless of case; "*.*" matches every file, and "*.DLL" also
 // matches shared objects.
 QStringList NameFiltersFromResource(const QString &filter);
+
+// The program persists nothing, but Qt's file dialog saves its last folder,
+// a history and its layout to the user's settings. This sends user-scope
+// settings to `folder` instead, which the caller removes when the program
+// ends. Call it before the first dialog opens.
+void RedirectUserSettings(const QString &folder);

@@ -14,6 +14,6 @@ struct FileReadResult
     QString error;   // names the file and the system's reason when !ok
 };
 
-// Reads `path` whole, read-only. A file longer than `maxBytes` is refused
-// before anything is read.
+// Reads `path` whole, read-only; anything but a regular file is refused. A
+// file longer than `maxBytes` is refused before anything is read.
 FileReadResult ReadWholeFile(const QString &path, qint64 maxBytes = INT_MAX);

@@ -1,0 +1,193 @@
+// Loading a file into the input field, against one plain read() of the same
+// file into memory, measured in one run. Every load runs in a fresh child
+// process (this program started again with kChildFlag), so the peak memory
+// of one load is not mixed with another's.
+//
+// usage: bench_load [size in MB ...]   (default 1 10 50 200)
+// Exits with 2 when a size misses the goal.
+
+#include "BenchInputs.h"
+
+#include "CTesterDlg.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr char kChildFlag[] = "--load-in-child";
+constexpr int kRuns = 3;
+constexpr double kMaxTimeRatio = 5.0;
+constexpr double kMaxPeakRatio = 3.0;
+
+struct LoadFigures
+{
+    double loadMs = 0;    // LoadInputFromFile
+    double eventsMs = 0;  // the event round after it: repaint, the editor's idle work
+    qint64 peakBytes = 0; // growth of the resident set at its peak
+};
+
+// One read() into fresh memory, as a program that only wants the bytes
+// would do it. Mapped afresh each time: memory the allocator hands out again
+// would already be paged in.
+double PlainReadMs(const QByteArray &path)
+{
+    const qint64 size = QFileInfo(QFile::decodeName(path)).size();
+    void *buffer = MAP_FAILED;
+    const double ms = TimeMs([&] {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        buffer = ::mmap(nullptr, size_t(size), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        qint64 done = 0;
+        while (fd >= 0 && buffer != MAP_FAILED && done < size) {
+            const ssize_t got = ::read(fd, static_cast<char *>(buffer) + done, size_t(size - done));
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        ::close(fd);
+    });
+    if (buffer != MAP_FAILED)
+        ::munmap(buffer, size_t(size));
+    return ms;
+}
+
+// Sets the peak resident set back to the current one; false where the
+// kernel does not offer that.
+bool ResetPeakRss()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+// In the child: one load into a shown, offscreen tester window; prints the
+// figures on one line.
+int RunChild(int argc, char **argv, const QString &path)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    CTesterDlg dlg;
+    dlg.Create();
+    dlg.show();
+    QCoreApplication::processEvents();
+
+    const bool reset = ResetPeakRss();
+    const qint64 before = reset ? CurrentRss() : PeakRss();
+    LoadFigures figures;
+    figures.loadMs = TimeMs([&] { dlg.LoadInputFromFile(path); });
+    figures.eventsMs = TimeMs([] { QCoreApplication::processEvents(); });
+    figures.peakBytes = PeakRss() - before;
+    std::printf("%f %f %lld\n", figures.loadMs, figures.eventsMs, static_cast<long long>(figures.peakBytes));
+    return 0;
+}
+
+bool LoadInChild(const char *self, const QByteArray &path, LoadFigures &figures)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    char *args[] = {const_cast<char *>(self), const_cast<char *>(kChildFlag), const_cast<char *>(path.constData()),
+                    nullptr};
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, "/proc/self/exe", &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeEnds[1]);
+    QByteArray output;
+    char chunk[256];
+    for (ssize_t got; spawned == 0 && (got = ::read(pipeEnds[0], chunk, sizeof chunk)) > 0;)
+        output.append(chunk, got);
+    ::close(pipeEnds[0]);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return false;
+    long long peak = 0;
+    if (std::sscanf(output.constData(), "%lf %lf %lld", &figures.loadMs, &figures.eventsMs, &peak) != 3)
+        return false;
+    figures.peakBytes = peak;
+    return true;
+}
+
+// Best time and highest peak of kRuns loads, each in its own process.
+bool MeasureLoads(const char *self, const QByteArray &path, LoadFigures &best)
+{
+    for (int run = 0; run < kRuns; ++run) {
+        LoadFigures figures;
+        if (!LoadInChild(self, path, figures))
+            return false;
+        best.loadMs = run == 0 ? figures.loadMs : std::min(best.loadMs, figures.loadMs);
+        best.eventsMs = run == 0 ? figures.eventsMs : std::min(best.eventsMs, figures.eventsMs);
+        best.peakBytes = std::max(best.peakBytes, figures.peakBytes);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0)
+        return RunChild(argc, argv, QFile::decodeName(argv[2]));
+
+    std::vector<int> sizesMb;
+    for (int i = 1; i < argc; ++i)
+        sizesMb.push_back(std::atoi(argv[i]));
+    if (sizesMb.empty())
+        sizesMb = {1, 10, 50, 200};
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "bench_load: no temporary folder\n");
+        return 1;
+    }
+    std::printf("Loading a file of text lines into the input field (best of %d, each in a fresh process)\n",
+                kRuns);
+    std::printf("goal: load <= %.0fx one read(), peak memory growth <= %.0fx the file size\n\n", kMaxTimeRatio,
+                kMaxPeakRatio);
+    std::printf("%8s %10s %10s %7s %12s %10s %6s  %s\n", "size MB", "read ms", "load ms", "ratio", "events ms",
+                "peak MB", "x size", "verdict");
+    bool allMet = true;
+    for (int sizeMb : sizesMb) {
+        const qint64 size = qint64(sizeMb) << 20;
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("lines-%1MB.txt").arg(sizeMb)));
+        {
+            QFile file(QFile::decodeName(path));
+            if (!file.open(QIODevice::WriteOnly) || file.write(MakeInput(InputShape::Lines, size)) != size) {
+                std::fprintf(stderr, "bench_load: cannot write %s\n", path.constData());
+                return 1;
+            }
+        }
+        double readMs = PlainReadMs(path);
+        for (int run = 1; run < kRuns; ++run)
+            readMs = std::min(readMs, PlainReadMs(path));
+        LoadFigures load;
+        if (!MeasureLoads(argv[0], path, load)) {
+            std::fprintf(stderr, "bench_load: the loading process failed for %d MB\n", sizeMb);
+            return 1;
+        }
+        const double ratio = load.loadMs / readMs;
+        const double peakRatio = double(load.peakBytes) / double(size);
+        const bool met = ratio <= kMaxTimeRatio && peakRatio <= kMaxPeakRatio;
+        allMet = allMet && met;
+        std::printf("%8d %10.1f %10.1f %7.1f %12.1f %10.1f %6.2f  %s\n", sizeMb, readMs, load.loadMs, ratio,
+                    load.eventsMs, double(load.peakBytes) / (1 << 20), peakRatio, met ? "ok" : "OVER");
+        QFile::remove(QFile::decodeName(path));
+    }
+    return allMet ? 0 : 2;
+}
