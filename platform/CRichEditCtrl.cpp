@@ -19,6 +19,7 @@ constexpr int kRedIndicator = QsciScintillaBase::INDIC_CONTAINER;
 CRichEditCtrl::CRichEditCtrl(QWidget *parent)
     : QsciScintilla(parent)
 {
+    UseDocumentWithoutStyles();
     setUtf8(LocaleIsUtf8());
     for (int margin = 0; margin < margins(); ++margin)
         setMarginWidth(margin, 0);
@@ -39,6 +40,18 @@ CRichEditCtrl::CRichEditCtrl(QWidget *parent)
                 if (m_bNotify && (modificationType & (SC_MOD_INSERTTEXT | SC_MOD_DELETETEXT)))
                     emit changeNotified();
             });
+}
+
+// A default document keeps a style byte per character; red colouring uses
+// an indicator instead, so the text needs no styles: a third less memory
+// for a large input.
+void CRichEditCtrl::UseDocumentWithoutStyles()
+{
+    const long document = SendScintilla(SCI_CREATEDOCUMENT, 0UL, long(SC_DOCUMENTOPTION_STYLES_NONE));
+    if (document == 0)
+        return;
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);   // the editor holds its own reference
 }
 
 bool CRichEditCtrl::IsUtf8() const
@@ -71,11 +84,17 @@ void CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
     // Clearing and appending are two edits; the caller sees one.
     const bool notify = m_bNotify;
     m_bNotify = false;
+    // Each modification event makes the editor component copy the whole
+    // inserted text, twice over for accessibility: for a large file that is
+    // several times its size in memory. The caller gets one notification.
+    const long eventMask = SendScintilla(SCI_GETMODEVENTMASK);
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
     SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
     SendScintilla(SCI_CLEARALL);
     // SCI_SETTEXT would stop at the first NUL.
     SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
+    SendScintilla(SCI_SETMODEVENTMASK, eventMask);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     m_bNotify = notify;
     if (m_bNotify)

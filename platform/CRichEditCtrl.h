@@ -56,6 +56,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void UseDocumentWithoutStyles();
     qint64 SnapBackToCharStart(qint64 pos) const;
     qint64 SnapForwardToCharEnd(qint64 pos) const;
 
