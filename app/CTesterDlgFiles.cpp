@@ -45,6 +45,10 @@ void CTesterDlg::LoadInputFromFile(const QString &path)
         return;
     BusyCursor busy;
     m_reditInput->SetTextBytes(bytes);
+    // Paint under the busy cursor: laying out a very long line to show it
+    // takes a while, and the user should see that the program is working.
+    if (m_reditInput->isVisible())
+        m_reditInput->repaint();
     // m_strInput now equals the field, as UpdateData(true) would leave it,
     // but shares the bytes just read: a copy of a large file would cost
     // time and a third copy in memory.

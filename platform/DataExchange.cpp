@@ -105,10 +105,14 @@ void DDX_Text(CDataExchange *pDX, int id, QByteArray &value)
         qWarning("Data exchange: control %d holds no bytes", id);
         return;
     }
-    // Writing the same text again would still be an edit, with its change
-    // notification; an unchanged field is left alone.
+    // An unchanged field is left alone both ways: writing the same text
+    // again would still be an edit, with its change notification, and
+    // reading a large field back would cost a copy of its text and, for a
+    // moment, a third copy in memory. Comparing is cheaper.
+    if (editor->HasTextBytes(value))
+        return;
     if (pDX->m_bSaveAndValidate)
         value = editor->GetTextBytes();
-    else if (!editor->HasTextBytes(value))
+    else
         editor->SetTextBytes(value);
 }
