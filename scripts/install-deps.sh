@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqscintilla2-qt6-dev libgl-dev
   libpcre3 libpcre2-8-0 locales
   clang libclang-rt-14-dev
+  desktop-file-utils appstream dpkg-dev qt6-base-private-dev
   "$@"
 )
 

@@ -1,0 +1,40 @@
+#!/bin/sh
+# check-deb.sh BUILD_DIR "FILES...": builds the Debian package, checks its
+# declared dependencies and contents, unpacks it and validates the unpacked
+# tree, then starts the unpacked program offscreen: it must still be running
+# after two seconds (timeout's exit status 124), not have crashed or quit.
+set -eu
+build=$1
+files=$2
+. "$(dirname "$0")/validate-root.sh"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/package" > "$scratch/cpack.log" 2>&1 \
+  || { cat "$scratch/cpack.log"; exit 1; }
+deb=$(ls "$scratch"/package/*.deb)
+dpkg-deb -I "$deb"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libqt6widgets6 libqscintilla2-qt6-15 libpcre3; do
+  case ", $depends," in
+    *", $package "*|*", $package,"*) ;;
+    *) echo "Depends lacks $package: $depends" >&2; exit 1 ;;
+  esac
+done
+
+dpkg-deb -c "$deb" > "$scratch/contents"
+for file in $files; do
+  grep -q " \./usr/$file\$" "$scratch/contents" || { echo "package lacks /usr/$file" >&2; exit 1; }
+done
+
+dpkg -x "$deb" "$scratch/root"
+validate_root "$scratch/root/usr" "$files"
+
+status=0
+QT_QPA_PLATFORM=offscreen timeout 2 "$scratch/root/usr/bin/pcrechecker" || status=$?
+if [ "$status" -ne 124 ]; then
+  echo "the unpacked program ended with status $status within two seconds" >&2
+  exit 1
+fi
+echo "package $(basename "$deb") validated"
