@@ -44,6 +44,7 @@ CTesterDlg::CTesterDlg(QWidget *parent)
     DDX_Control(&dx, IDC_STATUS, m_stcStatus);
     DDX_Control(&dx, IDC_LIBRARY_PATH, m_edtLibraryPath);
     ConnectMessageMap();
+    SetUpDesktopIntegration();
 }
 
 CTesterDlg::~CTesterDlg()

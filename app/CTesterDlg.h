@@ -91,6 +91,9 @@ protected:
 
 private:
     void ConnectMessageMap();
+    // Shortcut keys, modifier tooltips, editor colours and file drops
+    // (CTesterDlgDesktop.cpp).
+    void SetUpDesktopIntegration();
     void ReleasePattern();
     void ShowMatchResult();
     void SetStatus(const QString &text);

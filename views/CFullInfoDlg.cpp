@@ -6,6 +6,8 @@
 #include "PcreBinding.h"
 #include "resource.h"
 
+#include <QLabel>
+
 #include <utility>
 
 namespace {
@@ -25,11 +27,39 @@ QString ValueWithCharacter(int value)
     return DecodeLocalBytes(text);
 }
 
+bool IsCaptionLeftOf(const ControlTemplate &caption, const ControlTemplate &value)
+{
+    return caption.kind == ControlKind::Static && caption.id == IDC_STATIC
+           && caption.y < value.y + value.cy && value.y < caption.y + caption.cy
+           && caption.x + caption.cx <= value.x;
+}
+
+// A value is named by what it shows, so a screen reader hears each new
+// value; the nearest caption on its left becomes its label, so the reader
+// can say what the value is.
+void LabelValuesWithCaptions(const CDialogBase &dialog)
+{
+    const auto &controls = dialog.Template().controls;
+    for (int value = 0; value < int(controls.size()); ++value) {
+        if (controls[value].kind != ControlKind::Static || controls[value].id == IDC_STATIC)
+            continue;
+        int caption = -1;
+        for (int candidate = 0; candidate < int(controls.size()); ++candidate) {
+            if (IsCaptionLeftOf(controls[candidate], controls[value])
+                && (caption < 0 || controls[candidate].x > controls[caption].x))
+                caption = candidate;
+        }
+        if (auto *label = qobject_cast<QLabel *>(dialog.ControlAt(caption)))
+            label->setBuddy(dialog.ControlAt(value));
+    }
+}
+
 } // namespace
 
 CFullInfoDlg::CFullInfoDlg(QWidget *parent)
     : CDialogBase(IDD_FULLINFO_DIALOG, parent)
 {
+    LabelValuesWithCaptions(*this);
 }
 
 void CFullInfoDlg::DoDataExchange(CDataExchange *pDX)
