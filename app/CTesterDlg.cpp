@@ -116,12 +116,6 @@ bool CTesterDlg::OnInitDialog()
     return true;
 }
 
-void CTesterDlg::OnOK()
-{
-    // Enter in a field or on a check box must not end the program and throw
-    // away what the user typed; only "Cancel" and Escape close the window.
-}
-
 void CTesterDlg::LoadLibraryFromPath(QString &path)
 {
     if (PcreIsLoaded()) {

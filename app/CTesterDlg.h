@@ -87,7 +87,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange *pDX) override;
     bool OnInitDialog() override;
-    void OnOK() override;
 
 private:
     void ConnectMessageMap();

@@ -81,9 +81,6 @@ qint64 CRichEditCtrl::GetTextLength() const
 
 void CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
 {
-    // Clearing and appending are two edits; the caller sees one.
-    const bool notify = m_bNotify;
-    m_bNotify = false;
     // Each modification event makes the editor component copy the whole
     // inserted text, twice over for accessibility: for a large file that is
     // several times its size in memory. The caller gets one notification.
@@ -96,7 +93,8 @@ void CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
     SendScintilla(SCI_SETMODEVENTMASK, eventMask);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
-    m_bNotify = notify;
+    // Clearing and appending were two edits, with their events muted; the
+    // caller sees one.
     if (m_bNotify)
         emit changeNotified();
 }
