@@ -7,5 +7,5 @@ build=${BUILD_DIR:-$top/build}
 "$top/scripts/install-deps.sh"
 cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)" --target make_screenshot
-QT_QPA_PLATFORM=offscreen "$build/tests/screenshot/make_screenshot" "$top/doc/tester-window.png"
+QT_QPA_PLATFORM=offscreen "$build/doc/screenshot/make_screenshot" "$top/doc/tester-window.png"
 echo "wrote $top/doc/tester-window.png"

@@ -100,3 +100,48 @@ std::pair<QString, QString> captureModalMessage(Action action)
     action();
     return seen;
 }
+
+#include "CFullInfoDlg.h"
+
+#include <QTest>
+
+// Types a pattern and an input into the tester window and clicks Exec.
+inline void typeAndExec(TesterDriver &t, const QByteArray &pattern, const QByteArray &input)
+{
+    t.typePattern(pattern);
+    t.typeInput(input);
+    t.click(IDC_EXEC);
+}
+
+// For cleanup(): a test leaves no window open behind it.
+inline void verifyNoWindowLeftOpen()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY2(!w->isVisible(), qPrintable(w->metaObject()->className() + (" " + w->objectName()) + " left open"));
+}
+
+// The three windows after a match of two named groups: the tester window,
+// its subpattern list (hidden again) and the expression details.
+struct ThreeWindows
+{
+    ThreeWindows()
+    {
+        typeAndExec(tester, "(?<year>\\d{4})-(?<mon>\\d\\d)", "on 2026-12 and 2027-01");
+        tester.click(IDC_MORE);
+        tester.dlg->SubpatternList()->hide();
+        details.FillFromPattern(tester.dlg->CompiledPattern(), tester.dlg->StudyData(),
+                                tester.pattern()->GetTextBytes());
+        details.Create();
+    }
+    CDialogBase &byTemplate(int templateId)
+    {
+        if (templateId == IDD_TESTER_DIALOG)
+            return *tester.dlg;
+        if (templateId == IDD_SUBPATTERNS_DIALOG)
+            return *tester.dlg->SubpatternList();
+        return details;
+    }
+
+    TesterDriver tester;
+    CFullInfoDlg details{tester.dlg.get()};
+};
