@@ -23,11 +23,10 @@ CRichEditCtrl::CRichEditCtrl(QWidget *parent)
     setUtf8(LocaleIsUtf8());
     for (int margin = 0; margin < margins(); ++margin)
         setMarginWidth(margin, 0);
-    setWrapMode(QsciScintilla::WrapWord);
+    FitWrapToLength(0);
     // With annotations shown, Scintilla lays out every inserted line at once
     // to size them: a 50 MB load would take half a minute instead of 0.3 s.
     setAnnotationDisplay(QsciScintilla::AnnotationHidden);
-    SendScintilla(SCI_SETHSCROLLBAR, 0L);
     SendScintilla(SCI_SETLAYOUTCACHE, long(SC_CACHE_PAGE));
     SendScintilla(SCI_SETIDLESTYLING, long(SC_IDLESTYLING_NONE));
     SendScintilla(SCI_HIDESELECTION, 0L);
@@ -52,6 +51,17 @@ void CRichEditCtrl::UseDocumentWithoutStyles()
         return;
     SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);   // the editor holds its own reference
+}
+
+// Lines wrap at word boundaries, as in a multi-line rich edit, up to a size:
+// to show a place near the end of a wrapped text the editor must first wrap
+// every line before it, which takes seconds for hundreds of megabytes. A
+// longer text is shown unwrapped, with a horizontal scroll bar.
+void CRichEditCtrl::FitWrapToLength(qint64 length)
+{
+    const bool wrap = length <= kMaxWrappedLength;
+    setWrapMode(wrap ? QsciScintilla::WrapWord : QsciScintilla::WrapNone);
+    SendScintilla(SCI_SETHSCROLLBAR, wrap ? 0L : 1L);
 }
 
 bool CRichEditCtrl::IsUtf8() const
@@ -93,6 +103,7 @@ void CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
     SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
     SendScintilla(SCI_SETMODEVENTMASK, eventMask);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
+    FitWrapToLength(bytes.size());
     // Clearing and appending were two edits, with their events muted; the
     // caller sees one.
     if (m_bNotify)

@@ -55,8 +55,12 @@ protected:
     bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+    // Texts longer than this are shown without word wrap.
+    static constexpr qint64 kMaxWrappedLength = 16 << 20;
+
 private:
     void UseDocumentWithoutStyles();
+    void FitWrapToLength(qint64 length);
     qint64 SnapBackToCharStart(qint64 pos) const;
     qint64 SnapForwardToCharEnd(qint64 pos) const;
 

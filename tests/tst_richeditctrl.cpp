@@ -123,6 +123,20 @@ private slots:
         editor->GetSel(start, end);
         QCOMPARE(QList<qint64>({start, end}), selection.mid(2));
     }
+
+    // Word wrap up to a length, none beyond (with a horizontal scroll bar),
+    // and back when a short text replaces a long one.
+    void wrapFollowsLength()
+    {
+        const auto editor = MakeEditor("C", "short");
+        QCOMPARE(editor->wrapMode(), QsciScintilla::WrapWord);
+        editor->SetTextBytes(QByteArray(CRichEditCtrl::kMaxWrappedLength + 1, 'x'));
+        QCOMPARE(editor->wrapMode(), QsciScintilla::WrapNone);
+        QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETHSCROLLBAR), 1L);
+        editor->SetTextBytes("short again");
+        QCOMPARE(editor->wrapMode(), QsciScintilla::WrapWord);
+        QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETHSCROLLBAR), 0L);
+    }
 };
 
 QTEST_MAIN(TestRichEditCtrl)
