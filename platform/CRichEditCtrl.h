@@ -16,6 +16,9 @@ class CRichEditCtrl : public QsciScintilla
 {
     Q_OBJECT
 public:
+    // Texts longer than this are shown without word wrap.
+    static constexpr qint64 kMaxWrappedLength = 16 << 20;
+
     explicit CRichEditCtrl(QWidget *parent = nullptr);
 
     // The whole text as bytes (one copy).
@@ -54,9 +57,6 @@ protected:
     // Tab and Shift+Tab leave the field; Ctrl+Tab types a tab.
     bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent *event) override;
-
-    // Texts longer than this are shown without word wrap.
-    static constexpr qint64 kMaxWrappedLength = 16 << 20;
 
 private:
     void UseDocumentWithoutStyles();
