@@ -3,6 +3,7 @@
 // its buttons and reads what it shows.
 
 #include "CRichEditCtrl.h"
+#include "NoWindowLeft.h"
 #include "CStatic.h"
 #include "CSubpatternListDlg.h"
 #include "CTesterDlg.h"
@@ -114,11 +115,6 @@ inline void typeAndExec(TesterDriver &t, const QByteArray &pattern, const QByteA
 }
 
 // For cleanup(): a test leaves no window open behind it.
-inline void verifyNoWindowLeftOpen()
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        QVERIFY2(!w->isVisible(), qPrintable(w->metaObject()->className() + (" " + w->objectName()) + " left open"));
-}
 
 // The three windows after a match of two named groups: the tester window,
 // its subpattern list (hidden again) and the expression details.

@@ -2,6 +2,7 @@
 // units, tab order, accessible names, keyboard handling, the OK and Cancel
 // paths and data exchange.
 
+#include "NoWindowLeft.h"
 #include "CDialogBase.h"
 #include "CRichEditCtrl.h"
 #include "DataExchange.h"
@@ -57,8 +58,7 @@ class TestDialogBase : public QObject
 private slots:
     void cleanup()
     {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            QVERIFY2(!window->isVisible(), qPrintable(window->windowTitle()));
+        verifyNoWindowLeftOpen();
     }
 
     void buildsFromTemplate_data()

@@ -40,8 +40,7 @@ class tst_FullInfoDlg : public QObject
 private slots:
     void cleanup()
     {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle() + " left open"));
+        verifyNoWindowLeftOpen();
         QVERIFY(!PcreIsLoaded());
     }
 

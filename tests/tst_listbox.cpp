@@ -1,6 +1,7 @@
 // Sorted list box: the case-insensitive byte order, sorted insertion with
 // per-line values, and copying all lines.
 
+#include "NoWindowLeft.h"
 #include "CListBox.h"
 
 #include <QApplication>
@@ -17,8 +18,7 @@ private slots:
     void cleanup()
     {
         std::setlocale(LC_ALL, "C");
-        for (QWidget *window : QApplication::topLevelWidgets())
-            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+        verifyNoWindowLeftOpen();
     }
 
     void compareNoCase_data()

@@ -1,6 +1,7 @@
 // The rich edit field: bytes in and out unchanged in both code pages, change
 // notification, red colouring that is no edit, and byte-position selection.
 
+#include "NoWindowLeft.h"
 #include "CRichEditCtrl.h"
 
 #include <QApplication>
@@ -33,8 +34,7 @@ class TestRichEditCtrl : public QObject
 private slots:
     void cleanup()
     {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+        verifyNoWindowLeftOpen();
     }
 
     void bytesRoundTrip()

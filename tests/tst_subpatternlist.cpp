@@ -32,8 +32,7 @@ class tst_SubpatternList : public QObject
 private slots:
     void cleanup()
     {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle() + " left open"));
+        verifyNoWindowLeftOpen();
         QVERIFY(!PcreIsLoaded());
     }
 

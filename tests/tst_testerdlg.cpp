@@ -20,8 +20,7 @@ class tst_TesterDlg : public QObject
 private slots:
     void cleanup()
     {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName() + " left open"));
+        verifyNoWindowLeftOpen();
         QVERIFY(!PcreIsLoaded());
     }
 
