@@ -130,6 +130,29 @@ private slots:
         t.dlg->hide();
     }
 
+    // Escape, Enter and "Close" hide the list like its close box: never destroy it.
+    void keysAndCloseOnlyHide_data()
+    {
+        QTest::addColumn<int>("key");   // 0: the "Close" button
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Close") << 0;
+    }
+
+    void keysAndCloseOnlyHide()
+    {
+        QFETCH(int, key);
+        TesterDriver t;
+        QPointer<CSubpatternListDlg> list = execAndShowList(t, "(\\d)", "1 2");
+        if (key)
+            QTest::keyClick(list->List(), Qt::Key(key));
+        else
+            qobject_cast<QAbstractButton *>(list->GetDlgItem(IDOK))->click();
+        QTest::qWait(1);
+        QVERIFY(list && !list->isVisible());
+        QCOMPARE(linesOf(list), "0 {0,1}\n1 {0,1}");
+    }
+
     void hiddenBy_data()
     {
         QTest::addColumn<QString>("pattern");   // first run caseless
