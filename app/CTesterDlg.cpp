@@ -7,6 +7,7 @@
 #include "CRichEditCtrl.h"
 #include "CStatic.h"
 #include "CSubpatternListDlg.h"
+#include "EngineMessages.h"
 #include "DataExchange.h"
 #include "StringTable.h"
 #include "resource.h"
@@ -17,8 +18,6 @@
 #include <QPushButton>
 
 namespace {
-
-const QString kFirstLoadLibrary = QStringLiteral("First, load PCRE.dll...");
 
 // Controls that follow the engine's loaded state, in the order they are
 // enabled.
@@ -31,7 +30,7 @@ constexpr int kLibraryDependentControls[] = {
 
 CTesterDlg::CTesterDlg(QWidget *parent)
     : CDialogBase(IDD_TESTER_DIALOG, parent)
-    , m_strStatus(kFirstLoadLibrary)
+    , m_strStatus(NoLibraryMessage())
     , m_hIcon(LoadAppIcon())
 {
     setWindowIcon(m_hIcon);
@@ -152,7 +151,7 @@ void CTesterDlg::ApplyLibraryState()
     for (int id : kLibraryDependentControls)
         EnableDlgItem(id, false);
     EnableDlgItem(IDC_LOCALE, false);
-    m_strStatus = kFirstLoadLibrary;
+    m_strStatus = NoLibraryMessage();
     UpdateData(false);
 }
 

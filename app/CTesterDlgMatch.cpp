@@ -16,8 +16,6 @@
 
 namespace {
 
-const QString kFirstLoadLibrary = QStringLiteral("First, load PCRE.dll...");
-
 bool IsUtf8Continuation(char byte)
 {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
@@ -86,7 +84,7 @@ void CTesterDlg::OnExec()
         return;
     }
     if (!PcreIsLoaded()) {
-        SetStatus(kFirstLoadLibrary);
+        SetStatus(NoLibraryMessage());
         return;
     }
     if (m_strInput.size() > INT_MAX) {
@@ -135,7 +133,7 @@ void CTesterDlg::OnExec()
 void CTesterDlg::OnExecNext()
 {
     if (!PcreIsLoaded()) {
-        SetStatus(kFirstLoadLibrary);
+        SetStatus(NoLibraryMessage());
         return;
     }
     if (!m_pRegex) {

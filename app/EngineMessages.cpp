@@ -49,3 +49,8 @@ QString CompileErrorMessage(const char *errorText, int errorOffset)
         .arg(QString::fromLatin1(errorText ? errorText : "compile failed"))
         .arg(errorOffset);
 }
+
+QString NoLibraryMessage()
+{
+    return QStringLiteral("First, load PCRE.dll...");
+}

@@ -7,5 +7,8 @@
 // with its number, so "no match" and "the engine gave up" read differently.
 QString ExecResultMessage(int result);
 
+// What the status line shows while no library is loaded.
+QString NoLibraryMessage();
+
 // The compile error text with the byte offset it was found at.
 QString CompileErrorMessage(const char *errorText, int errorOffset);
