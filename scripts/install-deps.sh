@@ -9,6 +9,7 @@ packages=(
   libpcre3 libpcre2-8-0 locales
   clang libclang-rt-14-dev
   desktop-file-utils appstream dpkg-dev qt6-base-private-dev
+  bzip2 xz-utils debian-archive-keyring
   "$@"
 )
 
