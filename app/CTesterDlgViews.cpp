@@ -68,11 +68,8 @@ void CTesterDlg::OnExpressionDetails()
     if (!PcreIsLoaded())
         return;
     const QByteArray pattern = m_reditPattern->GetTextBytes();
-    const char *errorText = nullptr;
-    int errorOffset = 0;
-    PcreCodePtr code(PcreCompile(pattern.constData(), &errorText, &errorOffset, false));
-    PcreExtraPtr extra(code ? PcreStudy(code.get(), &errorText) : nullptr);
+    const PcreStudiedPattern studied = PcreCompileAndStudy(pattern.constData());
     CFullInfoDlg dialog(this);
-    dialog.FillFromPattern(code.get(), extra.get(), pattern);
+    dialog.FillFromPattern(studied.code.get(), studied.extra.get(), pattern);
     dialog.DoModal();
 }

@@ -146,3 +146,14 @@ void PcreExtraDeleter::operator()(pcre_extra *extra) const
     if (extra && PcreBinding.loaded)
         PcreFree(extra);
 }
+
+PcreStudiedPattern PcreCompileAndStudy(const char *pattern)
+{
+    const char *errorText = nullptr;
+    int errorOffset = 0;
+    PcreStudiedPattern studied;
+    studied.code.reset(PcreCompile(pattern, &errorText, &errorOffset, false));
+    if (studied.code)
+        studied.extra.reset(PcreStudy(studied.code.get(), &errorText));
+    return studied;
+}

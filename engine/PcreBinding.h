@@ -61,3 +61,12 @@ struct PcreCodeDeleter { void operator()(pcre *code) const; };
 struct PcreExtraDeleter { void operator()(pcre_extra *extra) const; };
 using PcreCodePtr = std::unique_ptr<pcre, PcreCodeDeleter>;
 using PcreExtraPtr = std::unique_ptr<pcre_extra, PcreExtraDeleter>;
+
+// A pattern compiled without options with the current tables, and studied:
+// what the details report describes. Both are null when it does not compile.
+struct PcreStudiedPattern
+{
+    PcreCodePtr code;
+    PcreExtraPtr extra;
+};
+PcreStudiedPattern PcreCompileAndStudy(const char *pattern);

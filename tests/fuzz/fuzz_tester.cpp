@@ -55,12 +55,9 @@ void CheckMatchInside(qint64 length)
 
 void ShowDetails(const QByteArray &pattern)
 {
-    const char *error = nullptr;
-    int offset = 0;
-    PcreCodePtr code(PcreCompile(pattern.constData(), &error, &offset, false));
-    PcreExtraPtr extra(code ? PcreStudy(code.get(), &error) : nullptr);
+    const PcreStudiedPattern studied = PcreCompileAndStudy(pattern.constData());
     CFullInfoDlg details(g_dlg);
-    details.FillFromPattern(code.get(), extra.get(), pattern);
+    details.FillFromPattern(studied.code.get(), studied.extra.get(), pattern);
     details.Create();
 }
 
