@@ -197,10 +197,10 @@ private:
     {
         const char *error = nullptr;
         int errorOffset = 0;
-        m_code.reset(m_clock.measure([&] {
-            return PcreBinding.pcre_compile(m_case.pattern.c_str(), m_modifiers.compileOptions,
-                                            &error, &errorOffset, m_tables.get());
-        }));
+        m_code = PcreCodePtr(m_clock.measure([&] {
+            return PcreBinding.library->Api().pcre_compile(m_case.pattern.c_str(), m_modifiers.compileOptions,
+                                                           &error, &errorOffset, m_tables.get());
+        }), PcreCodeDeleter{PcreBinding.library, nullptr});
         if (m_code)
             return true;
         out(std::string("Failed: ") + (error ? error : "(no message)") + " at offset "
@@ -220,8 +220,9 @@ private:
             return;
         const char *error = nullptr;
         const int options = m_modifiers.studyExtraNeeded ? PCRE_STUDY_EXTRA_NEEDED : 0;
-        m_studied.reset(m_clock.measure(
-            [&] { return PcreBinding.pcre_study(m_code.get(), options, &error); }));
+        m_studied = PcreExtraPtr(m_clock.measure([&] {
+            return PcreBinding.library->Api().pcre_study(m_code.get(), options, &error);
+        }), PcreExtraDeleter{PcreBinding.library});
         if (error)
             out(std::string("Failed to study: ") + error);
         if (m_studied)
@@ -237,7 +238,7 @@ private:
     int info(int what, T &where)
     {
         return m_clock.measure([&] {
-            return PcreBinding.pcre_fullinfo(m_code.get(), m_studied.get(), what, &where);
+            return PcreBinding.library->Api().pcre_fullinfo(m_code.get(), m_studied.get(), what, &where);
         });
     }
 
@@ -428,7 +429,7 @@ private:
             std::fill(ovector.begin(), ovector.end(), -1);
             PcreExtraBlock *extra = extraFor(subject);
             const int rc = m_clock.measure([&] {
-                return PcreBinding.pcre_exec(m_code.get(), reinterpret_cast<pcre_extra *>(extra),
+                return PcreBinding.library->Api().pcre_exec(m_code.get(), reinterpret_cast<pcre_extra *>(extra),
                                              cursor.base, cursor.length, cursor.start,
                                              subject.execOptions | retryOptions, ovector.data(),
                                              ovectorSize);

@@ -1,8 +1,7 @@
 #pragma once
 // The parts of the PCRE 8.x 8-bit interface that only the build checker
-// needs, on top of engine/PcreApi.h: more option bits, more pcre_fullinfo()
-// queries, and the public layout of the pcre_extra block (needed to ask for
-// backtracking-verb names and match limits). All are stable ABI of 8.x.
+// needs, on top of engine/PcreApi.h: more option bits. All are stable ABI
+// of 8.x.
 
 #include "PcreApi.h"
 
@@ -28,33 +27,3 @@ inline constexpr int PCRE_UCP = 0x20000000;
 
 inline constexpr int PCRE_STUDY_EXTRA_NEEDED = 0x0008;
 
-inline constexpr int PCRE_INFO_OKPARTIAL = 12;
-inline constexpr int PCRE_INFO_JCHANGED = 13;
-inline constexpr int PCRE_INFO_HASCRORLF = 14;
-inline constexpr int PCRE_INFO_MINLENGTH = 15;
-inline constexpr int PCRE_INFO_MAXLOOKBEHIND = 18;
-inline constexpr int PCRE_INFO_FIRSTCHARACTER = 19;      // uint32_t
-inline constexpr int PCRE_INFO_FIRSTCHARACTERFLAGS = 20;
-inline constexpr int PCRE_INFO_REQUIREDCHAR = 21;        // uint32_t
-inline constexpr int PCRE_INFO_REQUIREDCHARFLAGS = 22;
-inline constexpr int PCRE_INFO_MATCHLIMIT = 23;          // uint32_t
-inline constexpr int PCRE_INFO_RECURSIONLIMIT = 24;      // uint32_t
-inline constexpr int PCRE_INFO_MATCH_EMPTY = 25;
-
-inline constexpr unsigned long PCRE_EXTRA_MATCH_LIMIT = 0x0002;
-inline constexpr unsigned long PCRE_EXTRA_MATCH_LIMIT_RECURSION = 0x0010;
-inline constexpr unsigned long PCRE_EXTRA_MARK = 0x0020;
-
-// pcre_extra as pcre.h lays it out; a block from pcre_study() has this
-// shape, and one of our own can be passed to pcre_exec() in its place.
-struct PcreExtraBlock
-{
-    unsigned long flags;
-    void *study_data;
-    unsigned long match_limit;
-    void *callout_data;
-    const unsigned char *tables;
-    unsigned long match_limit_recursion;
-    unsigned char **mark;
-    void *executable_jit;
-};

@@ -86,14 +86,14 @@ private slots:
         TesterDriver t;
         const char *error = nullptr;
         int errorOffset = 0;
-        PcreCodePtr code(PcreCompile("(?<x>a)?(b)(c)(d)", &error, &errorOffset, false));
+        const PcreCodePtr code = PcreCompile("(?<x>a)?(b)(c)(d)", &error, &errorOffset, false);
         const int offsets[12] = {0, 3, -1, 1, 2, -1, -1, -1};
         CSubpatternListDlg list(t.dlg.get());
-        list.Fill(code.get(), nullptr, offsets, 12);   // half-set pairs listed, the unset pair not
+        list.Fill(code, nullptr, offsets, 12);   // half-set pairs listed, the unset pair not
         QCOMPARE(linesOf(&list), "0 {0,3}\n2 {2,4294967295}\nx (1) {4294967295,1}");
-        list.Fill(code.get(), nullptr, offsets, 8);    // the remainder of the length dropped
+        list.Fill(code, nullptr, offsets, 8);    // the remainder of the length dropped
         QCOMPARE(linesOf(&list), "0 {0,3}\nx (1) {4294967295,1}");
-        list.Fill(nullptr, nullptr, offsets, 12);
+        list.Fill(PcreCodePtr(), nullptr, offsets, 12);
         QCOMPARE(linesOf(&list), QString());
     }
 

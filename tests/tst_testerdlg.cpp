@@ -115,7 +115,7 @@ private slots:
             t.typePattern("(a)");
             t.typeInput("a");
             t.click(IDC_EXEC);
-            QVERIFY(t.dlg->CompiledPattern());
+            QVERIFY(t.dlg->Series().CompiledPattern());
         }
         QVERIFY(!PcreIsLoaded() && !PcreBinding.tables && !PcreBinding.library);
     }
@@ -131,7 +131,7 @@ private slots:
         t.dlg->LoadLibraryFromPath(path);
         QVERIFY(PcreIsLoaded());
         QCOMPARE(path, kRealLibrary);
-        QVERIFY(!t.dlg->CompiledPattern());
+        QVERIFY(!t.dlg->Series().CompiledPattern());
         QVERIFY(!t.enabled(IDC_EXEC_NEXT) && !t.enabled(IDC_MORE));
     }
 };

@@ -2,7 +2,8 @@
 
 #include "CListBox.h"
 #include "DataExchange.h"
-#include "NameTable.h"
+#include "PcreNameTable.h"
+#include "DialogTemplates.h"
 #include "resource.h"
 
 #include <QPoint>
@@ -23,7 +24,7 @@ QByteArray SubpatternLine(const QByteArray &name, int number, int start, int end
 } // namespace
 
 CSubpatternListDlg::CSubpatternListDlg(QWidget *owner)
-    : CDialogBase(IDD_SUBPATTERNS_DIALOG, owner)
+    : CDialogBase(LoadDialogTemplate(IDD_SUBPATTERNS_DIALOG), owner)
 {
     CDataExchange dx(this, true);
     DoDataExchange(&dx);
@@ -39,17 +40,17 @@ void CSubpatternListDlg::DoDataExchange(CDataExchange *pDX)
     DDX_Control(pDX, IDC_SUBPATTERN_LIST, m_lstSubpatterns);
 }
 
-void CSubpatternListDlg::Fill(const pcre *code, const pcre_extra *extra, const int *offsets, int length)
+void CSubpatternListDlg::Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets, int length)
 {
     m_lstSubpatterns->ResetContent();
     if (code && offsets) {
-        const NameTable names = NameTable::Of(code, extra);
+        const PcreNameTable names = PcreNameTable::Of(*code.get_deleter().library, code.get(), extra);
         for (int i = 0; i < length / 3; ++i) {
             const int start = offsets[2 * i];
             const int end = offsets[2 * i + 1];
             if (start == -1 && end == -1)
                 continue;
-            const int index = m_lstSubpatterns->AddString(SubpatternLine(names.NameOf(i), i, start, end));
+            const int index = m_lstSubpatterns->AddString(SubpatternLine(QByteArray::fromStdString(names.NameOf(i)), i, start, end));
             m_lstSubpatterns->SetItemData(index, QPoint(start, end));
         }
     }
