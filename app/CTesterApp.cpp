@@ -1,7 +1,6 @@
 #include "CTesterApp.h"
 
 #include "CTesterDlg.h"
-#include "PromptForFile.h"
 
 CTesterApp::CTesterApp(int &argc, char **argv)
     : QApplication(argc, argv)
@@ -9,8 +8,6 @@ CTesterApp::CTesterApp(int &argc, char **argv)
     setApplicationName(QStringLiteral("pcrechecker"));
     setApplicationDisplayName(QStringLiteral("PCRE Checker"));
     setDesktopFileName(QStringLiteral("pcrechecker"));
-    if (m_scratchSettings.isValid())
-        RedirectUserSettings(m_scratchSettings.path());
 }
 
 bool CTesterApp::InitInstance()

@@ -2,7 +2,9 @@
 # check-deb.sh BUILD_DIR "FILES...": builds the Debian package, checks its
 # declared dependencies and contents, unpacks it and validates the unpacked
 # tree, then starts the unpacked program offscreen: it must still be running
-# after two seconds (timeout's exit status 124), not have crashed or quit.
+# after two seconds (timeout's exit status 124), not have crashed or quit,
+# and the SIGTERM that ends it, as at logout, must leave no folder of its
+# own in /tmp.
 set -eu
 build=$1
 files=$2
@@ -32,9 +34,14 @@ dpkg -x "$deb" "$scratch/root"
 validate_root "$scratch/root/usr" "$files"
 
 status=0
-QT_QPA_PLATFORM=offscreen timeout 2 "$scratch/root/usr/bin/pcrechecker" || status=$?
+mkdir "$scratch/tmp"
+TMPDIR="$scratch/tmp" QT_QPA_PLATFORM=offscreen timeout 2 "$scratch/root/usr/bin/pcrechecker" || status=$?
 if [ "$status" -ne 124 ]; then
   echo "the unpacked program ended with status $status within two seconds" >&2
+  exit 1
+fi
+if ls -d "$scratch"/tmp/pcrechecker-* > /dev/null 2>&1; then
+  echo "a SIGTERM left a temporary folder behind: $(ls "$scratch/tmp")" >&2
   exit 1
 fi
 echo "package $(basename "$deb") validated"
