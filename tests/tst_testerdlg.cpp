@@ -115,9 +115,7 @@ private slots:
     {
         {
             TesterDriver t;
-            t.typePattern("(a)");
-            t.typeInput("a");
-            t.click(IDC_EXEC);
+            typeAndExec(t, "(a)", "a");
             QVERIFY(t.dlg->CompiledPattern());
         }
         QVERIFY(!PcreIsLoaded() && !PcreBinding.tables && !PcreBinding.library);
@@ -126,9 +124,7 @@ private slots:
     void reloadEndsTheSeries()
     {
         TesterDriver t;
-        t.typePattern("(a)");
-        t.typeInput("aaa");
-        t.click(IDC_EXEC);
+        typeAndExec(t, "(a)", "aaa");
         QVERIFY(t.enabled(IDC_EXEC_NEXT) && t.enabled(IDC_MORE));
         QString path = QStringLiteral("libpcre.so.3");
         t.dlg->LoadLibraryFromPath(path);

@@ -4,8 +4,6 @@
 #include "CTesterApp.h"
 #include "TesterDriver.h"
 
-#include <QGuiApplication>
-#include <QTimer>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -15,13 +13,11 @@ namespace {
 // The window's _NET_WM_NAME property, which window managers show.
 QString titleOnX11(QWidget *window)
 {
-    xcb_connection_t *connection = qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    const char name[] = "_NET_WM_NAME";
-    xcb_intern_atom_reply_t *atom =
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr);
-    xcb_get_property_reply_t *property = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window->winId(), atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
-        nullptr);
+    xcb_connection_t *x = qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const QByteArray name("_NET_WM_NAME");
+    auto *atom = xcb_intern_atom_reply(x, xcb_intern_atom(x, 1, name.size(), name.data()), nullptr);
+    auto *property = xcb_get_property_reply(
+        x, xcb_get_property(x, 0, window->winId(), atom->atom, XCB_ATOM_ANY, 0, 256), nullptr);
     const QString title = QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(property)),
                                             xcb_get_property_value_length(property));
     std::free(atom);
@@ -42,14 +38,13 @@ private slots:
     {
         ThreeWindows windows;
         QStringList seen;
-        for (QWidget *window : {static_cast<QWidget *>(windows.tester.dlg.get()),
-                                static_cast<QWidget *>(windows.tester.dlg->SubpatternList()),
-                                static_cast<QWidget *>(&windows.details)}) {
+        for (QWidget *window : QList<QWidget *>{windows.tester.dlg.get(), windows.tester.dlg->SubpatternList(),
+                                                &windows.details}) {
             window->show();
             seen << titleOnX11(window);
             window->hide();
         }
-        windows.tester.typeInput("");
+        windows.tester.typeInput("");   // Exec then shows the empty-input message box
         QTimer::singleShot(0, [&seen] {
             if (QWidget *box = QApplication::activeModalWidget()) {
                 seen << titleOnX11(box);
