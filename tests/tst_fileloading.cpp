@@ -2,7 +2,6 @@
 // choosing the library with "Browse...". The real modal dialogs are driven
 // from a timer.
 
-#include "PromptForFile.h"
 #include "TesterDriver.h"
 
 #include <QDir>
@@ -21,10 +20,13 @@ const QString kRealLibrary = LibraryPath("libpcre.so.3");
 const QString kPcre2Library = LibraryPath("libpcre2-8.so.0");
 QString g_closedBox;   // the text of the last message box answerFileDialog closed
 
-// Qt's default settings folder, made an empty scratch folder before the
-// application starts, so the test sees whatever would land in the user's.
+// Qt's default settings folder and the temporary folder, made empty
+// scratch folders before the application starts, so the test sees whatever
+// would land in the user's settings or stay behind in /tmp.
 QTemporaryDir g_configHome;
-const bool kConfigHomeSet = qputenv("XDG_CONFIG_HOME", QFile::encodeName(g_configHome.path()));
+QTemporaryDir g_tmp;
+const bool kConfigHomeSet = qputenv("XDG_CONFIG_HOME", QFile::encodeName(g_configHome.path()))
+                            && qputenv("TMPDIR", QFile::encodeName(g_tmp.path()));
 
 // Answers the file dialog that `action` opens: types `typed` into its name
 // field and accepts, or cancels when `typed` is empty. Returns what the
@@ -92,14 +94,12 @@ void showRedMatch(TesterDriver &t)
 class tst_FileLoading : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_settings;   // where the program's user settings go
     QTemporaryDir m_dir;        // the current folder; the dialogs open here
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(kConfigHomeSet && m_settings.isValid() && m_dir.isValid());
-        RedirectUserSettings(m_settings.path());
+        QVERIFY(kConfigHomeSet && m_dir.isValid());
         QVERIFY(QDir::setCurrent(m_dir.path()));
         QVERIFY(QFile::copy(kRealLibrary, m_dir.filePath(QStringLiteral("libpcre-copy.so.3"))));
         writeFile(m_dir.filePath(QStringLiteral("notes.txt")), "not a library");
@@ -155,9 +155,10 @@ private slots:
         QCOMPARE(t.enabled(IDC_EXEC), valid);
         QCOMPARE(t.enabled(IDC_EXEC_NEXT), cancelled || (valid && !intoInput));
         QCOMPARE(t.input()->IsColoredRed(1), cancelled || !intoInput);
-        // Qt's dialog saved its state, but not to the user's settings.
+        // Qt's dialog saved its state neither to the user's settings nor to
+        // a scratch folder left behind.
         QVERIFY(QDir(g_configHome.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-        QVERIFY(QFile::exists(m_settings.filePath(QStringLiteral("QtProject.conf"))));
+        QVERIFY(QDir(g_tmp.path()).entryList({QStringLiteral("pcrechecker-*")}, QDir::AllEntries).isEmpty());
     }
 
     void readErrorsKeepTheField_data()

@@ -29,8 +29,9 @@ CSubpatternListDlg::CSubpatternListDlg(QWidget *owner)
     CDataExchange dx(this, true);
     DoDataExchange(&dx);
     // Selection, not the current line: the list makes its first line current
-    // when it gains the focus from the keyboard, which picks nothing, and a
-    // click on that line must still pick it.
+    // when it gains the focus from the keyboard, which picks nothing, a click
+    // on that line must still pick it, and a screen reader selects a line
+    // without making it current.
     connect(m_lstSubpatterns, &QListWidget::itemSelectionChanged, this, &CSubpatternListDlg::OnSelChange);
 }
 
@@ -59,9 +60,9 @@ void CSubpatternListDlg::Fill(const PcreCodePtr &code, const pcre_extra *extra, 
 
 void CSubpatternListDlg::OnSelChange()
 {
-    const int index = m_lstSubpatterns->GetCurSel();
-    if (index < 0 || !m_lstSubpatterns->item(index)->isSelected())
+    const QList<QListWidgetItem *> picked = m_lstSubpatterns->selectedItems();
+    if (picked.isEmpty())
         return;
-    const QPoint range = m_lstSubpatterns->GetItemData(index).toPoint();
+    const QPoint range = m_lstSubpatterns->GetItemData(m_lstSubpatterns->row(picked.first())).toPoint();
     emit WM_SUBPATTERN_SELECT(static_cast<quint32>(range.x()), static_cast<quint32>(range.y()));
 }
