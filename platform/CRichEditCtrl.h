@@ -7,10 +7,19 @@
 //
 // Red colouring uses an indicator, which colours text without styles and is
 // not an edit: it raises no change notification and adds no undo step.
+//
+// Screen readers get the text through CRichEditAccessible rather than the
+// editor component's own accessibility, whose every caret move, paint and
+// edit counted the characters from the start of the text.
+
+#include "EditorTextMap.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QString>
+
+#include <vector>
 
 class CRichEditCtrl : public QsciScintilla
 {
@@ -49,20 +58,52 @@ public:
 
     bool IsUtf8() const;
 
+    // Replaces the selection with these bytes, as typing would.
+    void ReplaceSelectionBytes(const QByteArray &bytes);
+    // Whether `pos` is red, and the run of equal colour around it.
+    bool ColourRunAt(qint64 pos, qint64 &start, qint64 &end) const;
+    const CEditorTextMap &TextMap() const { return m_textMap; }
+
 signals:
-    // Emitted for every edit of the text while the event mask is on.
+    // Emitted after every event or call of this class that edited the text
+    // while the event mask is on; an edit made through a call of the editor
+    // component itself is reported when control returns to the event loop.
     void changeNotified();
 
 protected:
     // Tab and Shift+Tab leave the field; Ctrl+Tab types a tab.
     bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
+    class EditScope;
+    struct AccessibleEdit
+    {
+        bool inserted;
+        qint64 offset;
+        qint64 position;
+        qint64 length;
+        QString text;
+    };
+
+    void OnBeforeEdit(int position, int modificationType, int length);
+    void ReadInsertedText();
+    void AnnounceEdits();
+    void AnnounceCaret();
     void UseDocumentWithoutStyles();
     void FitWrapToLength(qint64 length);
-    qint64 SnapBackToCharStart(qint64 pos) const;
-    qint64 SnapForwardToCharEnd(qint64 pos) const;
 
     bool m_bNotify = false;
+    CEditorTextMap m_textMap{*this};
+    // Edits are seen just before they happen and announced once the event
+    // or call that made them is over, when the text is the new one.
+    int m_nEditScopes = 0;
+    bool m_bChangePending = false;
+    bool m_bAnnounceQueued = false;
+    std::vector<AccessibleEdit> m_pendingAccessibleEdits;
+    qint64 m_nAnnouncedCaret = -1;
+    qint64 m_nAnnouncedSelStart = -1;
+    qint64 m_nAnnouncedSelEnd = -1;
 };
