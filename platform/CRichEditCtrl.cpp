@@ -83,6 +83,7 @@ CRichEditCtrl::CRichEditCtrl(QWidget *parent)
 void CRichEditCtrl::OnBeforeEdit(int position, int modificationType, int length)
 {
     m_bChangePending = m_bChangePending || m_bNotify;
+    m_unchangedCopy.clear();
     const bool inserted = modificationType & SC_MOD_BEFOREINSERT;
     if (QAccessible::isActive()) {
         ReadInsertedText();
@@ -189,6 +190,42 @@ void CRichEditCtrl::FitWrapToLength(qint64 length)
     SendScintilla(SCI_SETHSCROLLBAR, wrap ? 0L : 1L);
 }
 
+namespace {
+
+// The length of the longest line, counting CR, LF and CR LF as line ends.
+qint64 LongestLine(const QByteArray &bytes)
+{
+    const char *const begin = bytes.constData();
+    const char *const end = begin + bytes.size();
+    qint64 longest = 0;
+    for (const char *line = begin; line < end;) {
+        const auto *lf = static_cast<const char *>(std::memchr(line, '\n', size_t(end - line)));
+        const char *stop = lf ? lf : end;
+        // Lone CRs end lines too; they matter only in a long stretch.
+        if (stop - line > CRichEditCtrl::kMaxLineLength) {
+            for (const char *cr; (cr = static_cast<const char *>(std::memchr(line, '\r', size_t(stop - line))));) {
+                longest = std::max<qint64>(longest, cr - line);
+                line = cr + 1;
+            }
+        }
+        longest = std::max<qint64>(longest, stop - line);
+        line = stop + 1;
+    }
+    return longest;
+}
+
+} // namespace
+
+QString CRichEditCtrl::WhyNotShown(const QByteArray &bytes)
+{
+    const qint64 longest = LongestLine(bytes);
+    if (longest <= kMaxLineLength)
+        return QString();
+    return QStringLiteral("it has a line of %1 bytes, and the field shows lines of up to %2 bytes")
+        .arg(longest)
+        .arg(kMaxLineLength);
+}
+
 bool CRichEditCtrl::IsUtf8() const
 {
     return isUtf8();
@@ -205,6 +242,8 @@ bool CRichEditCtrl::HasTextBytes(const QByteArray &bytes) const
 {
     if (GetTextLength() != bytes.size())
         return false;
+    if (bytes.isSharedWith(m_unchangedCopy))
+        return true;
     const auto *data = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
     return bytes.isEmpty() || std::memcmp(data, bytes.constData(), size_t(bytes.size())) == 0;
 }
@@ -229,6 +268,7 @@ void CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
     SendScintilla(SCI_SETMODEVENTMASK, kEditNotices);
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     m_textMap.NoteReplaced();
+    m_unchangedCopy = bytes;
     FitWrapToLength(bytes.size());
     if (announce) {
         // As Qt's own text fields do: the new text, and as many spaces as

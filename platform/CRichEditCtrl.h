@@ -25,15 +25,27 @@ class CRichEditCtrl : public QsciScintilla
 {
     Q_OBJECT
 public:
-    // Texts longer than this are shown without word wrap.
-    static constexpr qint64 kMaxWrappedLength = 16 << 20;
+    // Texts longer than this are shown without word wrap: to show the end
+    // of a wrapped text the editor lays out all of it, about 0.5 s per MB.
+    static constexpr qint64 kMaxWrappedLength = 1 << 20;
+    // The longest line the field shows. The editor lays out a whole line to
+    // paint any of it, at about 0.4 s and 6 bytes of memory per byte of
+    // line, and past about 2 million characters its positions lose
+    // precision, so that the end of the line is drawn wrong.
+    static constexpr qint64 kMaxLineLength = 1 << 20;
+
+    // Why these bytes cannot be shown (a sentence without a final period),
+    // or an empty string when they can.
+    static QString WhyNotShown(const QByteArray &bytes);
 
     explicit CRichEditCtrl(QWidget *parent = nullptr);
 
     // The whole text as bytes (one copy).
     QByteArray GetTextBytes() const;
     qint64 GetTextLength() const;
-    // Whether the text is exactly these bytes (no copy is made).
+    // Whether the text is exactly these bytes (no copy is made; no compare
+    // either when they are the very bytes last set and nothing was edited
+    // since).
     bool HasTextBytes(const QByteArray &bytes) const;
     // Replaces the whole text with these bytes; not recorded for undo. This
     // is an edit: it raises the change notification when enabled.
@@ -96,6 +108,8 @@ private:
     void FitWrapToLength(qint64 length);
 
     bool m_bNotify = false;
+    // Shares the bytes last set, until the first edit.
+    QByteArray m_unchangedCopy;
     CEditorTextMap m_textMap{*this};
     // Edits are seen just before they happen and announced once the event
     // or call that made them is over, when the text is the new one.
