@@ -74,6 +74,13 @@ public:
 
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
+        // The busy dialog of a long search takes the activation with it
+        // when it closes; the user's window manager gives it back.
+        if (!m_dlg.isActiveWindow()) {
+            m_dlg.activateWindow();
+            (void)QTest::qWaitForWindowActive(&m_dlg);
+            m_input->setFocus();
+        }
         QTest::keyClick(m_input, Qt::Key(key), modifiers);
     }
 
