@@ -10,6 +10,7 @@
 #include "Painted.h"
 
 #include "CRichEditCtrl.h"
+#include "LargePages.h"
 #include "CTesterDlg.h"
 #include "PcreBinding.h"
 #include "resource.h"
@@ -201,6 +202,8 @@ private:
 
 int main(int argc, char **argv)
 {
+    // As the program runs.
+    RestartWithLargePagesForLargeBuffers(argv);
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     std::vector<qsizetype> sizes;

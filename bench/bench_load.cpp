@@ -11,6 +11,7 @@
 #include "Painted.h"
 
 #include "CRichEditCtrl.h"
+#include "LargePages.h"
 #include "CTesterDlg.h"
 #include "resource.h"
 
@@ -201,6 +202,8 @@ bool MeasureShape(const char *self, const QTemporaryDir &dir, InputShape shape, 
 
 int main(int argc, char **argv)
 {
+    // As the program runs.
+    RestartWithLargePagesForLargeBuffers(argv);
     if (argc == 3 && std::strcmp(argv[1], kChildFlag) == 0)
         return RunChild(argc, argv, QFile::decodeName(argv[2]));
 
