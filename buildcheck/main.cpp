@@ -1,6 +1,7 @@
 // pcre-buildcheck: runs PCRE's own regression files against a PCRE 8.x
 // library loaded at run time and reports how the build behaves.
 
+#include "ContainedCall.h"
 #include "Report.h"
 
 #include <clocale>
@@ -191,12 +192,25 @@ std::string describeLibrary(const CheckedLibrary &checked)
     return text + "\n";
 }
 
-bool localeExists(const std::string &name)
+// The first of `names` the system has a locale of, or -1. Asked in a child
+// process: glibc keeps memory of the names it failed to find.
+int firstLocale(const std::vector<std::string> &names)
 {
-    locale_t locale = newlocale(LC_CTYPE_MASK, name.c_str(), nullptr);
-    if (locale)
-        freelocale(locale);
-    return locale != nullptr;
+    ContainedCall call(sizeof(int));
+    auto *found = static_cast<int *>(call.Shared());
+    if (!found)
+        return -1;
+    *found = -1;
+    call.Start([&](void *) {
+        for (std::size_t i = 0; i < names.size() && *found < 0; ++i) {
+            if (locale_t locale = newlocale(LC_CTYPE_MASK, names[i].c_str(), nullptr)) {
+                freelocale(locale);
+                *found = int(i);
+            }
+        }
+    });
+    call.WaitForEnd();
+    return call.Result().ending == ContainedCall::Ending::Returned ? *found : -1;
 }
 
 // The French ISO-8859-1 locale test 3 asks for as fr_FR, under whichever
@@ -204,14 +218,13 @@ bool localeExists(const std::string &name)
 std::string frenchLocale(std::map<std::string, std::string> &locales)
 {
     if (const auto given = locales.find("fr_FR"); given != locales.end())
-        return localeExists(given->second) ? given->second : std::string();
-    for (const char *name : {"fr_FR", "fr_FR.ISO-8859-1", "fr_FR.iso88591", "french", "fr"}) {
-        if (localeExists(name)) {
-            locales["fr_FR"] = name;
-            return name;
-        }
-    }
-    return {};
+        return firstLocale({given->second}) == 0 ? given->second : std::string();
+    const std::vector<std::string> names = {"fr_FR", "fr_FR.ISO-8859-1", "fr_FR.iso88591", "french", "fr"};
+    const int found = firstLocale(names);
+    if (found < 0)
+        return {};
+    locales["fr_FR"] = names[std::size_t(found)];
+    return names[std::size_t(found)];
 }
 
 std::vector<PlannedFile> planPairs(const Arguments &arguments)
