@@ -213,6 +213,7 @@ void CompareWithOther(const PlannedFile &file, const LoadedFile &loaded, const R
         return std::vector<std::string>{"(" + lostCaseMessage(result) + ")"};
     };
     RunCases(loaded.script, other, timeLimit, [&](std::size_t index, CaseResult &&result) {
+        report.engineTime += result.engineTime;
         if (index >= outputs.size())
             return;
         const std::vector<std::string> mine = describe(outputs[index]);
