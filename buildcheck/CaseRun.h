@@ -6,34 +6,12 @@
 #include "CaseRunner.h"
 #include "Modifiers.h"
 #include "Subject.h"
+#include "TextOut.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-// Text as the test program writes it: printable characters as they are,
-// others as hex escapes; in UTF mode whole UTF-8 characters.
-class TextOut
-{
-public:
-    std::string text;
-    bool utf = false;               // the pattern is in UTF-8 mode
-    bool localePrinting = false;    // a locale was set: its isprint() decides
-
-    void put(std::string_view part) { text += part; }
-    void format(const char *pattern, ...) __attribute__((format(printf, 2, 3)));
-
-    bool printable(unsigned c) const;
-    // Both return the number of columns written; with `write` false they
-    // only count.
-    int character(unsigned c, bool write = true);
-    int characters(const unsigned char *bytes, int length, bool write = true);
-    int characters(std::string_view bytes, bool write = true)
-    {
-        return characters(reinterpret_cast<const unsigned char *>(bytes.data()), int(bytes.size()), write);
-    }
-};
 
 class CaseRun
 {
@@ -46,14 +24,43 @@ public:
 
     CaseOutput run();
 
+    // Set by the JIT stack callback: the library calls a plain function.
+    static bool s_jitWasUsed;
+
 private:
     enum class ExtraOrigin { None, Study, Own, Loaded };
 
-    // CaseRunner.cpp
+    // The callouts of one subject. The library calls a plain function, so
+    // it reaches this state through s_callout, set while the subject runs.
+    struct CalloutState
+    {
+        TextOut *out = nullptr;
+        std::string_view pattern;
+        bool first = true;
+        bool extra = false;               // \C+: the captures too
+        const unsigned char *lastMark = nullptr;
+        int count = 0;
+        int failCount = 999999;
+        int failId = -1;
+    };
+    static CalloutState *s_callout;
+
+    // Where the /g and /G loops stand in a subject.
+    struct MatchCursor
+    {
+        const std::string &bytes;
+        std::size_t from = 0;             // /G goes on with the rest of the subject
+        int length = 0;
+        int startOffset = 0;
+        int retry = 0;                    // after an empty match: not empty, anchored
+        std::string_view rest() const { return {bytes.data() + from, std::size_t(length)}; }
+    };
+
+    // CaseRunner.cpp: the pattern and its information
     void runPattern();
-    void runLoaded();
     bool readModifiers();
     bool setLocale(const std::string &name);
+    bool makeTables(const char *feature);
     bool compile();
     void study();
     void prepareMark();
@@ -65,38 +72,53 @@ private:
     void describeNewline();
     void describeCharacter(const char *label, std::uint32_t value, bool caseless);
     void describeStudy();
-    void savePattern();
-    bool loadPattern(std::string_view name);
-    bool reportLoadMode();
     std::optional<PcreCodeHeader> header() const;
     void skip(std::string reason);
+    bool available(bool present, const char *feature, const char *names);
     void skipSubjects();
     void echo(const std::vector<std::string> &lines);
+    PcreExtraBlock *ownExtra();
     void releaseExtra();
     template <int What>
     std::optional<typename PcreInfo<What>::Type> info(const pcre_extra *extra = nullptr);
     void reportInfoError(int what, const pcre_extra *extra);
 
-    // CaseMatching.cpp
+    // CasePatternFiles.cpp: saving and loading compiled patterns
+    void savePattern();
+    void runLoaded();
+    bool loadPattern(std::string_view name);
+    bool reportLoadMode();
+
+    // CaseMatching.cpp: the subjects and the matching
     void runSubjects();
     void runSubject(const SourceLine &line);
-    bool applySubjectSettings(const Subject &subject);
-    void matchLoop(const Subject &subject, int options);
-    int match(const std::string &bytes, std::size_t from, int length, int startOffset, int options, bool dfa);
-    int findLimits(const std::string &bytes, std::size_t from, int length, int startOffset, int options);
-    int limitSearch(const std::string &bytes, std::size_t from, int length, int startOffset, int options,
-                    unsigned long flag, unsigned long PcreExtraBlock::*limit, int error, const char *name);
-    bool showMatch(int count, const std::string &bytes, std::size_t from, int length, bool dfa,
-                   const Subject &request);
+    void useVector(int size);
+    void setLimits(const Subject &subject);
+    bool setJitStack(int kilobytes);
+    bool checkSubjectCalls(const Subject &subject);
+    void matchLoop(const Subject &subject);
+    int matchOnce(const Subject &subject, const MatchCursor &cursor, int options, bool dfa);
+    void stepPastEmptyMatch(const MatchCursor &cursor);
+    bool nextGlobalMatch(MatchCursor &cursor);
+    int match(const MatchCursor &cursor, int options, bool dfa);
+    int findLimits(const MatchCursor &cursor, int options);
+    int limitSearch(const MatchCursor &cursor, int options, unsigned long flag, unsigned long PcreExtraBlock::*limit,
+                    int error, const char *name);
+    int newlineConvention() const;
+    PcreExtraBlock limitedExtra() const;
+
+    // CaseResults.cpp: what the results look like
+    static int callout(PcreCalloutBlock *block);
+    static void calloutPosition(const PcreCalloutBlock &block, CalloutState &state);
+    static void calloutMark(const PcreCalloutBlock &block, CalloutState &state);
+    bool showMatch(int count, std::string_view subject, bool dfa, const Subject &request);
     void showCapture(int index, std::string_view subject);
-    void showSubstrings(int count, const char *subject, const Subject &request);
+    void showCopies(int count, const char *subject, const Subject &request);
+    void showGets(int count, const char *subject, const Subject &request);
     void showNamedSubstring(char kind, const std::string &name, int length, const char *text);
     void showSubstringList(int count, const char *subject);
     void showPartial(std::string_view subject);
     void showError(int count);
-    int newlineConvention() const;
-    PcreExtraBlock *ownExtra();
-    PcreExtraBlock limitedExtra() const;
 
     const TestCase &m_case;
     const RunEnvironment &m_env;

@@ -117,6 +117,7 @@ struct PcreCodeHeader
 };
 
 inline constexpr std::uint32_t PCRE_MAGIC_NUMBER = 0x50435245;   // "PCRE"
+inline constexpr std::uint32_t PCRE_REVERSED_MAGIC_NUMBER = 0x45524350;
 inline constexpr std::uint32_t PCRE_HEADER_MODE_MASK = 0x0007;   // 8-, 16- or 32-bit
 inline constexpr std::uint32_t PCRE_HEADER_FIRST_CASELESS = 0x0020;
 inline constexpr std::uint32_t PCRE_HEADER_REQUIRED_CASELESS = 0x0080;
