@@ -131,57 +131,92 @@ CaseResult lostCase(CaseResult::Status status, std::string reason, int subjectLi
     return result;
 }
 
+class BatchRunner
+{
+public:
+    BatchRunner(const TestScript &script, const RunEnvironment &environment, std::chrono::milliseconds timeLimit,
+                const std::function<void(std::size_t, CaseResult &&)> &onResult)
+        : m_script(script), m_environment(environment), m_timeLimit(timeLimit), m_onResult(onResult),
+          m_call(kSharedSize)
+    {
+    }
+
+    void run()
+    {
+        while (m_next < m_script.cases.size()) {
+            SharedLog log(m_call.Shared());
+            if (!startChild(log))
+                return giveUp(CaseResult::Status::NotRun, "no child process for the cases: " + m_call.Result().Describe());
+            follow(log);
+            if (!afterChild(log))
+                return;
+        }
+    }
+
+private:
+    bool startChild(SharedLog &log)
+    {
+        if (!m_call.Shared())
+            return false;
+        const std::size_t first = m_next;
+        log.reset(std::uint32_t(first));
+        return m_call.Start([&](void *) { runInChild(m_script, m_environment, first, log); });
+    }
+
+    // Hands on each result as the child finishes it; stops the child when
+    // a case makes no progress within the time limit.
+    void follow(SharedLog &log)
+    {
+        std::uint32_t taken = 0;
+        auto lastProgress = std::chrono::steady_clock::now();
+        for (bool ended = false; !ended;) {
+            ended = m_call.Wait(std::min(kPollInterval, m_timeLimit));
+            const std::uint32_t done = log.header().done.load(std::memory_order_acquire);
+            const auto now = std::chrono::steady_clock::now();
+            if (taken < done)
+                lastProgress = now;
+            else if (!ended && now - lastProgress >= m_timeLimit)
+                m_call.Stop(ContainedCall::Ending::TimedOut);
+            for (; taken < done; ++taken)
+                m_onResult(m_next++, log.take());
+        }
+    }
+
+    // False when there is nothing more to run.
+    bool afterChild(SharedLog &log)
+    {
+        const ContainedCall::Outcome outcome = m_call.Result();
+        if (outcome.ending == ContainedCall::Ending::Returned) {
+            if (!log.header().full.load() && m_next < m_script.cases.size())
+                giveUp(CaseResult::Status::NotRun, "the child stopped before this case");
+            return log.header().full.load();
+        }
+        const auto status = outcome.ending == ContainedCall::Ending::TimedOut ? CaseResult::Status::TimedOut
+                                                                            : CaseResult::Status::Crashed;
+        if (m_next < m_script.cases.size())
+            m_onResult(m_next, lostCase(status, outcome.Describe(), log.header().subjectLine.load()));
+        ++m_next;
+        return true;
+    }
+
+    void giveUp(CaseResult::Status status, const std::string &reason)
+    {
+        for (; m_next < m_script.cases.size(); ++m_next)
+            m_onResult(m_next, lostCase(status, reason, 0));
+    }
+
+    const TestScript &m_script;
+    const RunEnvironment &m_environment;
+    std::chrono::milliseconds m_timeLimit;
+    const std::function<void(std::size_t, CaseResult &&)> &m_onResult;
+    ContainedCall m_call;
+    std::size_t m_next = 0;
+};
+
 } // namespace
 
 void RunCases(const TestScript &script, const RunEnvironment &environment, std::chrono::milliseconds timeLimit,
               const std::function<void(std::size_t, CaseResult &&)> &onResult)
 {
-    ContainedCall call(kSharedSize);
-    std::size_t next = 0;
-    while (next < script.cases.size()) {
-        SharedLog log(call.Shared());
-        const std::size_t first = next;
-        if (call.Shared())
-            log.reset(std::uint32_t(first));
-        if (!call.Shared() || !call.Start([&](void *) { runInChild(script, environment, first, log); })) {
-            const std::string reason = "no child process for the cases: " + call.Result().Describe();
-            for (; next < script.cases.size(); ++next)
-                onResult(next, lostCase(CaseResult::Status::NotRun, reason, 0));
-            return;
-        }
-        std::uint32_t taken = 0;
-        auto lastProgress = std::chrono::steady_clock::now();
-        const auto drain = [&] {
-            const std::uint32_t done = log.header().done.load(std::memory_order_acquire);
-            for (; taken < done; ++taken)
-                onResult(next++, log.take());
-        };
-        for (;;) {
-            const bool ended = call.Wait(std::min(kPollInterval, timeLimit));
-            const std::uint32_t before = taken;
-            drain();
-            if (ended)
-                break;
-            const auto now = std::chrono::steady_clock::now();
-            if (taken != before)
-                lastProgress = now;
-            else if (now - lastProgress >= timeLimit)
-                call.Stop(ContainedCall::Ending::TimedOut);
-        }
-        drain();
-        const ContainedCall::Outcome outcome = call.Result();
-        if (outcome.ending == ContainedCall::Ending::Returned) {
-            if (log.header().full.load())
-                continue;
-            for (; next < script.cases.size(); ++next)
-                onResult(next, lostCase(CaseResult::Status::NotRun, "the child stopped before this case", 0));
-            return;
-        }
-        const int line = log.header().subjectLine.load();
-        const auto status = outcome.ending == ContainedCall::Ending::TimedOut ? CaseResult::Status::TimedOut
-                                                                            : CaseResult::Status::Crashed;
-        if (next < script.cases.size())
-            onResult(next, lostCase(status, outcome.Describe(), line));
-        ++next;
-    }
+    BatchRunner(script, environment, timeLimit, onResult).run();
 }

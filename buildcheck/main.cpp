@@ -274,6 +274,66 @@ void printWay(const WayReport &report)
     std::fflush(stdout);
 }
 
+// Every file of the plan read and lined up before anything runs, so that a
+// file that cannot be used stops the run before it starts.
+bool loadAll(const std::vector<PlannedFile> &plan, std::vector<LoadedFile> &loaded)
+{
+    for (const PlannedFile &file : plan) {
+        loaded.push_back(file.notRun.empty() ? LoadFile(file) : LoadedFile{});
+        if (!loaded.back().error.empty()) {
+            std::fprintf(stderr, "pcre-buildcheck: %s\n", loaded.back().error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+struct Checker
+{
+    CheckedLibrary &primary;
+    CheckedLibrary *other;
+    std::chrono::milliseconds timeLimit;
+    FailurePrinter printer;
+
+    std::string names() const
+    {
+        return primary.library->ModulePath() + " and " + (other ? other->library->ModulePath() : std::string());
+    }
+
+    WayReport check(const PlannedFile &file, const LoadedFile &loaded, const Way &way)
+    {
+        std::vector<CaseResult> outputs;
+        primary.environment.way = way;
+        WayReport report =
+            CheckWay(file, loaded, primary.environment, timeLimit, printer, other ? &outputs : nullptr);
+        if (other) {
+            other->environment.way = way;
+            CompareWithOther(file, loaded, other->environment, timeLimit, outputs, names(), printer, report);
+        }
+        printWay(report);
+        return report;
+    }
+};
+
+int verdict(const Arguments &arguments, const RunTotals &totals, const std::string &names)
+{
+    const double skipped = totals.skippedPercentWithoutDumps();
+    if (totals.failed)
+        std::printf("FAILED: %d cases differ from the expected output\n", totals.failed);
+    if (totals.differences)
+        std::printf("FAILED: %d cases differ between %s\n", totals.differences, names.c_str());
+    if (skipped > arguments.maxSkippedPercent)
+        std::printf("FAILED: %.1f%% of the cases were skipped (compiled-code dumps aside), more than the %.1f%% "
+                    "allowed\n",
+                    skipped, arguments.maxSkippedPercent);
+    if (totals.cases == 0)
+        std::printf("FAILED: no case was run\n");
+    if (totals.failed || totals.differences || skipped > arguments.maxSkippedPercent || totals.cases == 0)
+        return kExitFailed;
+    std::printf("PASSED\n");
+    return kExitPassed;
+}
+
 int run(const Arguments &arguments, CheckedLibrary &primary, CheckedLibrary *other)
 {
     const bool suite = arguments.positional.size() == 1;
@@ -283,6 +343,9 @@ int run(const Arguments &arguments, CheckedLibrary &primary, CheckedLibrary *oth
     const std::string french = frenchLocale(locales);
     const std::vector<PlannedFile> plan =
         suite ? PlanSuite(testdata, primary.environment.features, arguments.files, french) : planPairs(arguments);
+    std::vector<LoadedFile> loaded;
+    if (!loadAll(plan, loaded))
+        return kExitUsage;
     const SavedPatternDir saved(testdata.empty() ? "." : testdata);
     for (CheckedLibrary *checked : {&primary, other}) {
         if (checked) {
@@ -290,63 +353,27 @@ int run(const Arguments &arguments, CheckedLibrary &primary, CheckedLibrary *oth
             checked->environment.savedPatternDir = saved.path();
         }
     }
-    const auto timeLimit = std::chrono::milliseconds(long(arguments.timeLimitSeconds * 1000));
-    const std::string names = primary.library->ModulePath() + " and "
-                              + (other ? other->library->ModulePath() : std::string());
-    FailurePrinter printer(arguments.maxDiffLines);
+    Checker checker{primary, other, std::chrono::milliseconds(long(arguments.timeLimitSeconds * 1000)),
+                    FailurePrinter(arguments.maxDiffLines)};
     std::vector<WayReport> reports;
     const auto start = std::chrono::steady_clock::now();
-    for (const PlannedFile &file : plan) {
-        if (!file.notRun.empty())
-            continue;
-        const LoadedFile loaded = LoadFile(file);
-        if (!loaded.error.empty()) {
-            std::fprintf(stderr, "pcre-buildcheck: %s\n", loaded.error.c_str());
-            return kExitUsage;
-        }
-        for (const Way &way : file.ways) {
-            std::vector<CaseResult> outputs;
-            primary.environment.way = way;
-            WayReport report = CheckWay(file, loaded, primary.environment, timeLimit, printer,
-                                        other ? &outputs : nullptr);
-            if (other) {
-                other->environment.way = way;
-                CompareWithOther(file, loaded, other->environment, timeLimit, outputs, names, printer, report);
-            }
-            printWay(report);
-            reports.push_back(std::move(report));
-        }
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        for (const Way &way : plan[i].notRun.empty() ? plan[i].ways : std::vector<Way>{})
+            reports.push_back(checker.check(plan[i], loaded[i], way));
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     const RunTotals totals = AddUp(reports);
-    if (printer.linesHeldBack())
-        std::printf("... %zu more lines of differences not shown (--max-diff-lines)\n", printer.linesHeldBack());
+    if (checker.printer.linesHeldBack())
+        std::printf("... %zu more lines of differences not shown (--max-diff-lines)\n",
+                    checker.printer.linesHeldBack());
     PrintSummary(plan, reports, totals, elapsed);
-
-    int status = kExitPassed;
-    if (!arguments.junit.empty()) {
-        std::string error;
-        if (!WriteJUnit(arguments.junit, reports, totals, elapsed, error)) {
-            std::fprintf(stderr, "pcre-buildcheck: %s: %s\n", arguments.junit.c_str(), error.c_str());
-            status = kExitUsage;
-        }
+    std::string error;
+    if (!arguments.junit.empty() && !WriteJUnit(arguments.junit, reports, totals, elapsed, error)) {
+        std::fprintf(stderr, "pcre-buildcheck: %s: %s\n", arguments.junit.c_str(), error.c_str());
+        verdict(arguments, totals, checker.names());
+        return kExitUsage;
     }
-    if (totals.failed)
-        std::printf("FAILED: %d cases differ from the expected output\n", totals.failed);
-    if (totals.differences)
-        std::printf("FAILED: %d cases differ between %s\n", totals.differences, names.c_str());
-    if (totals.skippedPercentWithoutDumps() > arguments.maxSkippedPercent)
-        std::printf("FAILED: %.1f%% of the cases were skipped (compiled-code dumps aside), more than the %.1f%% "
-                    "allowed\n",
-                    totals.skippedPercentWithoutDumps(), arguments.maxSkippedPercent);
-    if (totals.failed || totals.differences || totals.skippedPercentWithoutDumps() > arguments.maxSkippedPercent)
-        return status == kExitPassed ? kExitFailed : status;
-    if (totals.cases == 0) {
-        std::printf("FAILED: no case was run\n");
-        return kExitFailed;
-    }
-    std::printf("PASSED\n");
-    return status;
+    return verdict(arguments, totals, checker.names());
 }
 
 } // namespace
