@@ -141,6 +141,10 @@ void CaseRun::matchLoop(const Subject &subject)
     MatchCursor cursor{subject.bytes, 0, int(subject.bytes.size()), subject.startOffset, 0};
     const bool dfa = m_env.way.dfa || subject.dfa;
     for (int matches = 0;; ++matches) {
+        if (m_out.full()) {
+            m_out.put("** The output of this case passed 16 MB: matching stopped\n");
+            return;
+        }
         m_mark = nullptr;
         s_jitWasUsed = false;
         const int count = matchOnce(subject, cursor, subject.execOptions | cursor.retry, dfa);

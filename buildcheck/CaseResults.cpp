@@ -95,6 +95,8 @@ void calloutCaptures(const PcreCalloutBlock &block, TextOut &out)
 int CaseRun::callout(PcreCalloutBlock *block)
 {
     CalloutState &state = *s_callout;
+    if (state.out->full())
+        return PCRE_ERROR_CALLOUT;    // ends the match: see matchLoop()
     if (state.extra)
         calloutCaptures(*block, *state.out);
     calloutPosition(*block, state);

@@ -15,6 +15,11 @@ public:
     void put(std::string_view part) { text += part; }
     void format(const char *pattern, ...) __attribute__((format(printf, 2, 3)));
 
+    // A case writes far less; a library stuck in a loop of matches or
+    // callouts would write without end.
+    static constexpr std::size_t kMaxText = std::size_t(16) << 20;
+    bool full() const { return text.size() > kMaxText; }
+
     bool printable(unsigned c) const;
     // Both return the number of columns written; with `write` false they
     // only count.
