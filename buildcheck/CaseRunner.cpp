@@ -4,13 +4,8 @@
 #include "SafeRead.h"
 
 #include <cctype>
-#include <cerrno>
 #include <clocale>
-#include <cstdarg>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 
 namespace {
 
