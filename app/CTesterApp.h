@@ -3,7 +3,6 @@
 // closes, the program ends.
 
 #include <QApplication>
-#include <QTemporaryDir>
 
 class CTesterApp : public QApplication
 {
@@ -14,10 +13,4 @@ public:
     // Shows the tester window until it is closed. Always returns false: the
     // program then ends without a message loop of its own.
     bool InitInstance();
-
-private:
-    // The program persists nothing, but Qt's file dialog saves its last
-    // folder and history to the user's settings: point those at a folder
-    // that is removed when the program ends.
-    QTemporaryDir m_scratchSettings;
 };

@@ -10,26 +10,43 @@
 #include "EngineMessages.h"
 #include "DataExchange.h"
 #include "StringTable.h"
+#include "SearchWait.h"
+#include "DialogTemplates.h"
 #include "resource.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+
+// The captions stay as they are; the tips spell out what they stand for.
+const CTesterDlg::Modifier CTesterDlg::kModifiers[6] = {
+    {IDC_CASELESS, &CTesterDlg::m_bCaseless, PCRE_CASELESS, false,
+     "Caseless matching: letters match their other case too (PCRE_CASELESS)"},
+    {IDC_MULTILINE, &CTesterDlg::m_bMultiline, PCRE_MULTILINE, false,
+     "Multi-line: ^ and $ also match at every line break in the input (PCRE_MULTILINE)"},
+    {IDC_DOTALL, &CTesterDlg::m_bDotAll, PCRE_DOTALL, false,
+     "Dot matches newline: . matches line breaks too (PCRE_DOTALL)"},
+    {IDC_EXTENDED, &CTesterDlg::m_bExtended, PCRE_EXTENDED, false,
+     "Extended: white space in the pattern is ignored and # starts a comment (PCRE_EXTENDED)"},
+    {IDC_GREEDY, &CTesterDlg::m_bGreedy, PCRE_UNGREEDY, true,
+     "Checked: quantifiers are greedy.\nUnchecked: quantifiers are ungreedy (PCRE_UNGREEDY)"},
+    {IDC_LOCALE_CHECK, &CTesterDlg::m_bLocale, 0, false,
+     "Match with character tables built for the locale named in the field: "
+     "letters, cases and character classes as that locale defines them (pcre_maketables)"},
+};
 
 namespace {
 
-// Controls that follow the engine's loaded state, in the order they are
-// enabled.
-constexpr int kLibraryDependentControls[] = {
-    IDC_CASELESS, IDC_DOTALL, IDC_MULTILINE, IDC_EXTENDED,
-    IDC_GREEDY, IDC_LOCALE_CHECK, IDC_PATTERN, IDC_LOAD_PATTERN,
-};
+// Besides the modifiers, what needs a library to be of use.
+constexpr int kLibraryDependentControls[] = {IDC_PATTERN, IDC_LOAD_PATTERN};
 
 } // namespace
 
 CTesterDlg::CTesterDlg(QWidget *parent)
-    : CDialogBase(IDD_TESTER_DIALOG, parent)
+    : CDialogBase(LoadDialogTemplate(IDD_TESTER_DIALOG), parent)
+    , m_series([this](PcreSearch &search) { WaitForSearch(this, search); })
     , m_strStatus(NoLibraryMessage())
     , m_hIcon(LoadAppIcon())
 {
@@ -48,14 +65,9 @@ CTesterDlg::CTesterDlg(QWidget *parent)
 
 CTesterDlg::~CTesterDlg()
 {
-    // Engine memory goes back through the library that made it, before the
-    // library itself goes.
-    if (PcreIsLoaded()) {
-        ReleasePattern();
+    m_series.ReleasePattern();
+    if (PcreIsLoaded())
         PcreUnload();
-    }
-    m_pOffsets.reset();
-    m_nOffsetsSize = 0;
 }
 
 void CTesterDlg::ConnectMessageMap()
@@ -68,12 +80,18 @@ void CTesterDlg::ConnectMessageMap()
     onClick(IDC_EXEC_NEXT, &CTesterDlg::OnExecNext);
     onClick(IDC_LOAD_INPUT, &CTesterDlg::OnLoadInputFile);
     onClick(IDC_BROWSE, &CTesterDlg::OnBrowseLibrary);
-    onClick(IDC_LOCALE_CHECK, &CTesterDlg::OnLocaleCheck);
+    // The window follows these boxes however they change: a click, the
+    // keyboard or a screen reader's toggle action.
+    auto onToggle = [this](int id, void (CTesterDlg::*handler)()) {
+        auto *box = qobject_cast<QAbstractButton *>(GetDlgItem(id));
+        connect(box, &QAbstractButton::toggled, this, handler);
+    };
+    onToggle(IDC_LOCALE_CHECK, &CTesterDlg::OnLocaleCheck);
     connect(m_reditPattern, &CRichEditCtrl::changeNotified, this, &CTesterDlg::OnChangePattern);
     onClick(IDC_DETAILS, &CTesterDlg::OnExpressionDetails);
     onClick(IDC_MORE, &CTesterDlg::OnMore);
     connect(m_reditInput, &CRichEditCtrl::changeNotified, this, &CTesterDlg::OnChangeInput);
-    onClick(IDC_HIGHLIGHT, &CTesterDlg::OnHighlightCheck);
+    onToggle(IDC_HIGHLIGHT, &CTesterDlg::OnHighlightCheck);
     onClick(IDC_LOAD_PATTERN, &CTesterDlg::OnLoadPatternFile);
 }
 
@@ -85,12 +103,8 @@ void CTesterDlg::DoDataExchange(CDataExchange *pDX)
     DDX_Control(pDX, IDC_INPUT, m_reditInput);
     DDX_Control(pDX, IDC_STATUS, m_stcStatus);
     DDX_Control(pDX, IDC_LIBRARY_PATH, m_edtLibraryPath);
-    DDX_Check(pDX, IDC_GREEDY, m_bGreedy);
-    DDX_Check(pDX, IDC_CASELESS, m_bCaseless);
-    DDX_Check(pDX, IDC_LOCALE_CHECK, m_bLocale);
-    DDX_Check(pDX, IDC_MULTILINE, m_bMultiline);
-    DDX_Check(pDX, IDC_DOTALL, m_bDotAll);
-    DDX_Check(pDX, IDC_EXTENDED, m_bExtended);
+    for (const Modifier &modifier : kModifiers)
+        DDX_Check(pDX, modifier.controlId, this->*modifier.state);
     DDX_Text(pDX, IDC_LOCALE, m_strLocale);
     DDX_Text(pDX, IDC_INPUT, m_strInput);
     DDX_Text(pDX, IDC_STATUS, m_strStatus);
@@ -117,10 +131,11 @@ bool CTesterDlg::OnInitDialog()
 
 void CTesterDlg::LoadLibraryFromPath(QString &path)
 {
-    if (PcreIsLoaded()) {
-        ReleasePattern();
+    // The compiled pattern holds its own library: it is released here
+    // because its series ends, not to keep the library alive.
+    m_series.ReleasePattern();
+    if (PcreIsLoaded())
         PcreUnload();
-    }
     // The series the released pattern belonged to is over.
     EnableDlgItem(IDC_EXEC_NEXT, false);
     EnableDlgItem(IDC_MORE, false);
@@ -137,27 +152,45 @@ void CTesterDlg::LoadLibraryFromPath(QString &path)
     }
     ApplyLibraryState();
     m_edtLibraryPath->setText(path);
+    ReportRefusedLibrary();
+}
+
+// A file the user chose and the binding refused is never passed over in
+// silence, whether the default library took its place or none did.
+void CTesterDlg::ReportRefusedLibrary()
+{
+    const PcreLoadReport &report = PcreBinding.lastLoad;
+    if (report.refusal.empty())
+        return;
+    QString text = QStringLiteral("%1 was not loaded: %2.")
+                       .arg(QFile::decodeName(QByteArray::fromStdString(report.requested)),
+                            QString::fromLocal8Bit(report.refusal));
+    if (report.fellBack)
+        text += QStringLiteral("\n\nThe default library was loaded instead: %1")
+                    .arg(QFile::decodeName(QByteArray::fromStdString(PcreGetModulePath())));
+    QMessageBox::warning(this, windowTitle(), text);
 }
 
 void CTesterDlg::ApplyLibraryState()
 {
     UpdateData(true);
-    if (PcreIsLoaded()) {
-        for (int id : kLibraryDependentControls)
-            EnableDlgItem(id, true);
-        EnableDlgItem(IDC_LOCALE, m_bLocale);
-        return;
-    }
+    const bool loaded = PcreIsLoaded();
+    for (const Modifier &modifier : kModifiers)
+        EnableDlgItem(modifier.controlId, loaded);
     for (int id : kLibraryDependentControls)
-        EnableDlgItem(id, false);
-    EnableDlgItem(IDC_LOCALE, false);
+        EnableDlgItem(id, loaded);
+    EnableDlgItem(IDC_LOCALE, loaded && m_bLocale);
+    if (loaded)
+        return;
     m_strStatus = NoLibraryMessage();
     UpdateData(false);
 }
 
 void CTesterDlg::OnLocaleCheck()
 {
-    UpdateData(true);
+    // Only the box is read: this runs while data exchange sets the box too,
+    // before the locale field has been written.
+    m_bLocale = qobject_cast<QAbstractButton *>(GetDlgItem(IDC_LOCALE_CHECK))->isChecked();
     EnableDlgItem(IDC_LOCALE, m_bLocale);
 }
 

@@ -4,10 +4,11 @@
 // Architecture
 // ------------
 // The program is one window, built from dialog template 102, that drives
-// the PCRE engine through the engine binding (engine/PcreBinding.h):
+// the PCRE engine through the engine binding (engine/PcreBinding.h) and a
+// match series that holds no widgets (MatchSeries):
 //
-//   CTesterApp ──runs──▶ CTesterDlg ──calls──▶ PcreBinding (dlopen'd libpcre)
-//                          │   ▲
+//   CTesterApp ──runs──▶ CTesterDlg ──▶ MatchSeries ──▶ PcreSearch (child process)
+//                          │   ▲   └──────────────────▶ PcreBinding (dlopen'd libpcre)
 //                 Fill()   │   │ WM_SUBPATTERN_SELECT (start, end)
 //                          ▼   │
 //                   CSubpatternListDlg        CFullInfoDlg (modal, borrowed pattern)
@@ -20,8 +21,12 @@
 //   results that belonged to the old text.
 // * "Exec" compiles with the chosen modifiers and locale tables, studies,
 //   and matches from offset 0; "Exec next" goes on from the end of the
-//   previous match with the same compiled pattern. The window owns the
-//   compiled pattern, its study data and the offsets vector between calls.
+//   previous match with the same compiled pattern. The match series owns
+//   the compiled pattern, its study data and the offsets vector between
+//   calls; every search runs in a child process, so the library cannot take
+//   the window down, and "Stop" ends it at once.
+// * The modifiers are described once (Modifier table): data exchange, the
+//   option word, the enable rules and the tooltips read it.
 // * The subject is exactly the bytes the input field holds; engine offsets
 //   are editor positions.
 // * No command calls into the engine while no library is loaded
@@ -30,6 +35,7 @@
 // Handlers are connected in one place, ConnectMessageMap().
 
 #include "CDialogBase.h"
+#include "MatchSeries.h"
 #include "PcreBinding.h"
 
 #include <QByteArray>
@@ -76,12 +82,7 @@ public:
     void LoadPatternFromFile(const QString &path);
 
     // Read access for tests and the result views.
-    const pcre *CompiledPattern() const { return m_pRegex.get(); }
-    const pcre_extra *StudyData() const { return m_pExtra.get(); }
-    const int *Offsets() const { return m_pOffsets.get(); }
-    int OffsetsSize() const { return m_nOffsetsSize; }
-    int LastResult() const { return m_nLastResult; }
-    int Options() const { return m_nOptions; }
+    const MatchSeries &Series() const { return m_series; }
     CSubpatternListDlg *SubpatternList() const { return m_dlgSubpatterns.get(); }
 
 protected:
@@ -89,31 +90,33 @@ protected:
     bool OnInitDialog() override;
 
 private:
+    // One modifier check box: its member, the option bit it stands for and
+    // the tip that says so.
+    struct Modifier
+    {
+        int controlId;
+        bool CTesterDlg::*state;
+        int optionBit;          // 0: none
+        bool bitWhenUnchecked;  // "Greedy" asks for ungreedy matching when unchecked
+        const char *tip;
+    };
+    static const Modifier kModifiers[6];
+
     void ConnectMessageMap();
     // Shortcut keys, modifier tooltips, editor colours and file drops
     // (CTesterDlgDesktop.cpp).
     void SetUpDesktopIntegration();
-    void ReleasePattern();
+    void ShowOutcome(const MatchSeries::Outcome &outcome);
     void ShowMatchResult();
+    void ReportRefusedLibrary();
     void SetStatus(const QString &text);
     void HideSubpatternList();
     void RefillSubpatternList();
     void CreateSubpatternList();
     bool ReadFileForField(const QString &path, QByteArray &bytes);
-    void UpdateMoreButton();
-    void EndSeries(const QString &message);
     int BuildOptions() const;
-    int ExecFrom(int startOffset, int options);
-    int ExecAfterPreviousMatch();
-    int NextCharacterStart(int offset) const;
 
-    int m_nOptions = 0;
-    PcreCodePtr m_pRegex;
-    PcreExtraPtr m_pExtra;
-    int m_nNextStart = 0;
-    std::unique_ptr<int[]> m_pOffsets;
-    int m_nOffsetsSize = 0;
-    int m_nLastResult = 0;
+    MatchSeries m_series;
     std::unique_ptr<CSubpatternListDlg> m_dlgSubpatterns;   // created on the first "More..."
 
     QCheckBox *m_btnHighlight = nullptr;

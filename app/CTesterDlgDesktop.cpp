@@ -9,6 +9,7 @@
 #include "resource.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QShortcut>
@@ -19,23 +20,7 @@
 
 namespace {
 
-struct ControlTip
-{
-    int id;
-    const char *text;
-};
-
-// The captions stay as they are; the tips spell out what they stand for.
-constexpr ControlTip kModifierTips[] = {
-    {IDC_CASELESS, "Caseless matching: letters match their other case too (PCRE_CASELESS)"},
-    {IDC_MULTILINE, "Multi-line: ^ and $ also match at every line break in the input (PCRE_MULTILINE)"},
-    {IDC_DOTALL, "Dot matches newline: . matches line breaks too (PCRE_DOTALL)"},
-    {IDC_EXTENDED, "Extended: white space in the pattern is ignored and # starts a comment (PCRE_EXTENDED)"},
-    {IDC_GREEDY, "Checked: quantifiers are greedy.\nUnchecked: quantifiers are ungreedy (PCRE_UNGREEDY)"},
-    {IDC_LOCALE_CHECK, "Match with character tables built for the locale named in the field: "
-                       "letters, cases and character classes as that locale defines them (pcre_maketables)"},
-    {IDC_HIGHLIGHT, "Highlight matches: colour each match red in the input text"},
-};
+constexpr const char kHighlightTip[] = "Highlight matches: colour each match red in the input text";
 
 // The editors keep black text on white paper whatever the colour scheme:
 // the red of a highlighted match is legible on white (4:1) but not on the
@@ -129,8 +114,9 @@ private:
 
 void CTesterDlg::SetUpDesktopIntegration()
 {
-    for (const ControlTip &tip : kModifierTips)
-        GetDlgItem(tip.id)->setToolTip(QString::fromUtf8(tip.text));
+    for (const Modifier &modifier : kModifiers)
+        GetDlgItem(modifier.controlId)->setToolTip(QString::fromUtf8(modifier.tip));
+    m_btnHighlight->setToolTip(QString::fromUtf8(kHighlightTip));
 
     // A click on a disabled button does nothing, so the keys follow the
     // buttons' state by themselves.

@@ -52,9 +52,8 @@ void CTesterDlg::RefillSubpatternList()
 {
     if (!m_dlgSubpatterns)
         return;
-    const bool haveMatch = PcreIsLoaded() && m_pRegex;
-    m_dlgSubpatterns->Fill(haveMatch ? m_pRegex.get() : nullptr, m_pExtra.get(), m_pOffsets.get(),
-                           m_nOffsetsSize);
+    m_dlgSubpatterns->Fill(m_series.CompiledPattern(), m_series.StudyData(), m_series.Offsets(),
+                           m_series.OffsetsSize());
 }
 
 void CTesterDlg::OnSelectRange(qint64 start, qint64 end)
@@ -70,6 +69,6 @@ void CTesterDlg::OnExpressionDetails()
     const QByteArray pattern = m_reditPattern->GetTextBytes();
     const PcreStudiedPattern studied = PcreCompileAndStudy(pattern.constData());
     CFullInfoDlg dialog(this);
-    dialog.FillFromPattern(studied.code.get(), studied.extra.get(), pattern);
+    dialog.FillFromPattern(studied.code, studied.extra.get(), pattern);
     dialog.DoModal();
 }

@@ -1,7 +1,7 @@
 #include "EngineMessages.h"
 
-#include "CEngineSearch.h"
 #include "PcreApi.h"
+#include "PcreSearch.h"
 
 namespace {
 
@@ -38,9 +38,28 @@ QString ExecResultMessage(int result)
 {
     if (result == PCRE_ERROR_NOMATCH)
         return QStringLiteral("Not match.");
-    if (result == CEngineSearch::kStopped)
-        return QStringLiteral("The search was stopped.");
     return QStringLiteral("Engine error %1: %2.").arg(result).arg(QLatin1String(ExecErrorName(result)));
+}
+
+QString SearchFailureMessage(const PcreSearch::Answer &answer)
+{
+    using Kind = PcreSearch::Answer::Kind;
+    switch (answer.kind) {
+    case Kind::Stopped:
+        return QStringLiteral("The search was stopped.");
+    case Kind::BadAnswer:
+        return ImpossibleAnswerMessage(QStringLiteral("offsets: %1").arg(QString::fromStdString(answer.problem)));
+    case Kind::Crashed:
+        return QStringLiteral("The engine %1 while matching.").arg(QString::fromStdString(answer.problem));
+    case Kind::Result:
+        break;
+    }
+    return ExecResultMessage(answer.result);
+}
+
+QString ImpossibleAnswerMessage(const QString &what)
+{
+    return QStringLiteral("Engine error: the library reported impossible %1.").arg(what);
 }
 
 QString CompileErrorMessage(const char *errorText, int errorOffset)

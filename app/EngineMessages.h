@@ -1,6 +1,8 @@
 #pragma once
 // Texts for what the engine reports, for the status line.
 
+#include "PcreSearch.h"
+
 #include <QString>
 
 // "Not match." for PCRE_ERROR_NOMATCH; otherwise the engine's error named
@@ -12,3 +14,10 @@ QString NoLibraryMessage();
 
 // The compile error text with the byte offset it was found at.
 QString CompileErrorMessage(const char *errorText, int errorOffset);
+
+// Why a search gave no engine result: stopped, the engine crashed, or its
+// answers could not be.
+QString SearchFailureMessage(const PcreSearch::Answer &answer);
+
+// "Engine error: the library reported impossible <what>."
+QString ImpossibleAnswerMessage(const QString &what);

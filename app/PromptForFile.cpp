@@ -5,8 +5,66 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QSettings>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstring>
+#include <iterator>
+#include <unistd.h>
 
 namespace {
+
+void RedirectUserSettings(const QString &folder)
+{
+    // Both formats, so the redirect holds whichever one the dialog uses.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+}
+
+// Qt's file dialog reads the user's settings when it opens and saves its
+// last folder and history there when it closes. The program persists
+// nothing, so each dialog gets a scratch settings folder that lives exactly
+// as long as the dialog. Until the dialog closes the folder is still empty,
+// so a signal that ends the program meanwhile (logout, kill, Ctrl+C) can
+// remove it on the way out with a plain rmdir().
+class ScratchSettings
+{
+public:
+    ScratchSettings()
+        : m_folder(QDir::temp().filePath(QStringLiteral("pcrechecker-XXXXXX")))
+    {
+        if (!m_folder.isValid())
+            return;
+        RedirectUserSettings(m_folder.path());
+        const QByteArray path = QFile::encodeName(m_folder.path());
+        std::strncpy(s_path, path.constData(), sizeof s_path - 1);
+        for (std::size_t i = 0; i < std::size(kSignals); ++i)
+            m_previous[i] = std::signal(kSignals[i], RemoveAndDie);
+    }
+    ~ScratchSettings()
+    {
+        if (m_folder.isValid()) {
+            for (std::size_t i = 0; i < std::size(kSignals); ++i)
+                std::signal(kSignals[i], m_previous[i]);
+        }
+    }
+    ScratchSettings(const ScratchSettings &) = delete;
+    ScratchSettings &operator=(const ScratchSettings &) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+    static void RemoveAndDie(int signalNumber)
+    {
+        ::rmdir(s_path);
+        std::signal(signalNumber, SIG_DFL);
+        std::raise(signalNumber);
+    }
+
+    static inline char s_path[4096] = {};
+    QTemporaryDir m_folder;
+    void (*m_previous[std::size(kSignals)])(int) = {};
+};
 
 // Qt's file dialog matches name patterns regardless of case, as the string
 // table's upper-case patterns need.
@@ -43,6 +101,7 @@ QStringList NameFiltersFromResource(const QString &filter)
 QString PromptForFile(int filterId, int titleId, const QString &initialName,
                       const QString &defaultExtension, unsigned flags, bool open)
 {
+    const ScratchSettings settings;
     QFileDialog dialog(nullptr, LoadResString(titleId));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -60,11 +119,4 @@ QString PromptForFile(int filterId, int titleId, const QString &initialName,
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().first();
-}
-
-void RedirectUserSettings(const QString &folder)
-{
-    // Both formats, so the redirect holds whichever one the dialog uses.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }

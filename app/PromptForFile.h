@@ -24,9 +24,3 @@ QString PromptForFile(int filterId, int titleId, const QString &initialName,
 // patterns regardless of case; "*.*" matches every file, and "*.DLL" also
 // matches shared objects.
 QStringList NameFiltersFromResource(const QString &filter);
-
-// The program persists nothing, but Qt's file dialog saves its last folder,
-// a history and its layout to the user's settings. This sends user-scope
-// settings to `folder` instead, which the caller removes when the program
-// ends. Call it before the first dialog opens.
-void RedirectUserSettings(const QString &folder);

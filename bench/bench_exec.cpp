@@ -26,11 +26,10 @@ double RawSearchMs(const QByteArray &pattern, int options, const QByteArray &sub
     return TimeMs([&] {
         const char *error = nullptr;
         int errorOffset = 0;
-        PcreCodePtr code(PcreBinding.pcre_compile(pattern.constData(), options, &error, &errorOffset,
-                                                  PcreBinding.tables.get()));
-        PcreExtraPtr extra(PcreBinding.pcre_study(code.get(), 0, &error));
-        PcreBinding.pcre_exec(code.get(), extra.get(), subject.constData(), int(subject.size()), start, 0,
-                              offsets.data(), int(offsets.size()));
+        const PcreCodePtr code = PcreCompileWithOptions(pattern.constData(), options, &error, &errorOffset);
+        const PcreExtraPtr extra = PcreStudy(code, &error);
+        PcreBinding.library->Api().pcre_exec(code.get(), extra.get(), subject.constData(), int(subject.size()),
+                                             start, 0, offsets.data(), int(offsets.size()));
     });
 }
 
@@ -38,13 +37,12 @@ double RawExecMs(const QByteArray &pattern, int options, const QByteArray &subje
 {
     const char *error = nullptr;
     int errorOffset = 0;
-    PcreCodePtr code(PcreBinding.pcre_compile(pattern.constData(), options, &error, &errorOffset,
-                                              PcreBinding.tables.get()));
-    PcreExtraPtr extra(PcreBinding.pcre_study(code.get(), 0, &error));
+    const PcreCodePtr code = PcreCompileWithOptions(pattern.constData(), options, &error, &errorOffset);
+    const PcreExtraPtr extra = PcreStudy(code, &error);
     std::vector<int> offsets(30);
     return TimeMs([&] {
-        PcreBinding.pcre_exec(code.get(), extra.get(), subject.constData(), int(subject.size()), start, 0,
-                              offsets.data(), int(offsets.size()));
+        PcreBinding.library->Api().pcre_exec(code.get(), extra.get(), subject.constData(), int(subject.size()),
+                                             start, 0, offsets.data(), int(offsets.size()));
     });
 }
 
@@ -72,7 +70,7 @@ public:
         for (const Case &c : cases) {
             m_pattern->SetTextBytes(c.pattern);
             const double execMs = BestMs(3, [&] { m_dlg.OnExec(); });
-            const double rawMs = BestMs(3, [&] { RawSearchMs(c.pattern, m_dlg.Options(), input, 0); });
+            const double rawMs = BestMs(3, [&] { RawSearchMs(c.pattern, m_dlg.Series().Options(), input, 0); });
             std::printf("%-12s %4lld MB  Exec, %-16s  raw %8.2f ms  copy %7.2f ms  Exec %8.2f ms"
                         "  overhead beyond engine+copy %+7.2f ms (%5.1f%% of raw+copy)\n",
                         qPrintable(ShapeName(shape)), megabytes, c.name, rawMs, copyMs, execMs,
@@ -84,9 +82,9 @@ public:
         double rawMs = 1e300;
         for (int run = 0; run < 3; ++run) {
             m_dlg.OnExec();
-            const int from = m_dlg.Offsets()[1];
+            const int from = m_dlg.Series().Offsets()[1];
             nextMs = std::min(nextMs, TimeMs([&] { m_dlg.OnExecNext(); }));
-            rawMs = std::min(rawMs, RawExecMs(MarkerPatternFor(shape), m_dlg.Options(), input, from));
+            rawMs = std::min(rawMs, RawExecMs(MarkerPatternFor(shape), m_dlg.Series().Options(), input, from));
         }
         std::printf("%-12s %4lld MB  Exec next to the end marker: raw exec %8.2f ms  Exec next %8.2f ms"
                     "  ratio %.3f\n",
@@ -107,7 +105,7 @@ public:
         const double rawMs = BestMs(3, [&] {
             const char *error = nullptr;
             int offset = 0;
-            PcreCodePtr code(PcreCompile(pattern.constData(), &error, &offset, false));
+            const PcreCodePtr code = PcreCompile(pattern.constData(), &error, &offset, false);
         });
         std::printf("live validation of a %lld-byte pattern: edit %.2f ms, raw pcre_compile %.2f ms,"
                     " ratio %.2f (status: \"%s\")\n",

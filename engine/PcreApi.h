@@ -4,6 +4,7 @@
 // header is not required; these values are part of the engine's stable ABI.
 
 #include <cstddef>
+#include <cstdint>
 
 struct real_pcre;                 // compiled pattern, opaque
 using pcre = real_pcre;
@@ -34,19 +35,87 @@ inline constexpr int PCRE_UTF8 = 0x0800;
 inline constexpr int PCRE_NO_AUTO_CAPTURE = 0x1000;
 inline constexpr int PCRE_NO_UTF8_CHECK = 0x2000;
 
-// pcre_fullinfo() queries. On LP64 the engine writes different widths per
-// query; PcreInfoType below gives the destination type for each.
-inline constexpr int PCRE_INFO_OPTIONS = 0;         // unsigned long
-inline constexpr int PCRE_INFO_SIZE = 1;            // size_t
-inline constexpr int PCRE_INFO_CAPTURECOUNT = 2;    // int
-inline constexpr int PCRE_INFO_BACKREFMAX = 3;      // int
-inline constexpr int PCRE_INFO_FIRSTBYTE = 4;       // int
-inline constexpr int PCRE_INFO_FIRSTTABLE = 5;      // const unsigned char *
-inline constexpr int PCRE_INFO_LASTLITERAL = 6;     // int
-inline constexpr int PCRE_INFO_NAMEENTRYSIZE = 7;   // int
-inline constexpr int PCRE_INFO_NAMECOUNT = 8;       // int
-inline constexpr int PCRE_INFO_NAMETABLE = 9;       // const unsigned char *
-inline constexpr int PCRE_INFO_STUDYSIZE = 10;      // size_t
+// pcre_fullinfo() queries. On LP64 the engine writes a different width per
+// query: PcreInfo<code>::Type is the destination type of each, so asking
+// through PcreLibrary::FullInfo() with a wrong width does not compile, and a
+// code without an entry here cannot be asked at all.
+inline constexpr int PCRE_INFO_OPTIONS = 0;
+inline constexpr int PCRE_INFO_SIZE = 1;
+inline constexpr int PCRE_INFO_CAPTURECOUNT = 2;
+inline constexpr int PCRE_INFO_BACKREFMAX = 3;
+inline constexpr int PCRE_INFO_FIRSTBYTE = 4;
+inline constexpr int PCRE_INFO_FIRSTTABLE = 5;
+inline constexpr int PCRE_INFO_LASTLITERAL = 6;
+inline constexpr int PCRE_INFO_NAMEENTRYSIZE = 7;
+inline constexpr int PCRE_INFO_NAMECOUNT = 8;
+inline constexpr int PCRE_INFO_NAMETABLE = 9;
+inline constexpr int PCRE_INFO_STUDYSIZE = 10;
+inline constexpr int PCRE_INFO_DEFAULT_TABLES = 11;
+inline constexpr int PCRE_INFO_OKPARTIAL = 12;
+inline constexpr int PCRE_INFO_JCHANGED = 13;
+inline constexpr int PCRE_INFO_HASCRORLF = 14;
+inline constexpr int PCRE_INFO_MINLENGTH = 15;
+inline constexpr int PCRE_INFO_JIT = 16;
+inline constexpr int PCRE_INFO_JITSIZE = 17;
+inline constexpr int PCRE_INFO_MAXLOOKBEHIND = 18;
+inline constexpr int PCRE_INFO_FIRSTCHARACTER = 19;
+inline constexpr int PCRE_INFO_FIRSTCHARACTERFLAGS = 20;
+inline constexpr int PCRE_INFO_REQUIREDCHAR = 21;
+inline constexpr int PCRE_INFO_REQUIREDCHARFLAGS = 22;
+inline constexpr int PCRE_INFO_MATCHLIMIT = 23;
+inline constexpr int PCRE_INFO_RECURSIONLIMIT = 24;
+inline constexpr int PCRE_INFO_MATCH_EMPTY = 25;
+
+template <int What> struct PcreInfo;   // no entry: the code cannot be asked
+template <> struct PcreInfo<PCRE_INFO_OPTIONS> { using Type = unsigned long; };
+template <> struct PcreInfo<PCRE_INFO_SIZE> { using Type = std::size_t; };
+template <> struct PcreInfo<PCRE_INFO_CAPTURECOUNT> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_BACKREFMAX> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_FIRSTBYTE> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_FIRSTTABLE> { using Type = const unsigned char *; };
+template <> struct PcreInfo<PCRE_INFO_LASTLITERAL> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_NAMEENTRYSIZE> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_NAMECOUNT> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_NAMETABLE> { using Type = const unsigned char *; };
+template <> struct PcreInfo<PCRE_INFO_STUDYSIZE> { using Type = std::size_t; };
+template <> struct PcreInfo<PCRE_INFO_DEFAULT_TABLES> { using Type = const unsigned char *; };
+template <> struct PcreInfo<PCRE_INFO_OKPARTIAL> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_JCHANGED> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_HASCRORLF> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_MINLENGTH> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_JIT> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_JITSIZE> { using Type = std::size_t; };
+template <> struct PcreInfo<PCRE_INFO_MAXLOOKBEHIND> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_FIRSTCHARACTER> { using Type = std::uint32_t; };
+template <> struct PcreInfo<PCRE_INFO_FIRSTCHARACTERFLAGS> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_REQUIREDCHAR> { using Type = std::uint32_t; };
+template <> struct PcreInfo<PCRE_INFO_REQUIREDCHARFLAGS> { using Type = int; };
+template <> struct PcreInfo<PCRE_INFO_MATCHLIMIT> { using Type = std::uint32_t; };
+template <> struct PcreInfo<PCRE_INFO_RECURSIONLIMIT> { using Type = std::uint32_t; };
+template <> struct PcreInfo<PCRE_INFO_MATCH_EMPTY> { using Type = int; };
+
+// Flags of the pcre_extra block, and its public layout (as pcre.h gives it,
+// unchanged through 8.x): a block of our own can be passed to pcre_exec() to
+// set limits on top of what pcre_study() made.
+inline constexpr unsigned long PCRE_EXTRA_STUDY_DATA = 0x0001;
+inline constexpr unsigned long PCRE_EXTRA_MATCH_LIMIT = 0x0002;
+inline constexpr unsigned long PCRE_EXTRA_CALLOUT_DATA = 0x0004;
+inline constexpr unsigned long PCRE_EXTRA_TABLES = 0x0008;
+inline constexpr unsigned long PCRE_EXTRA_MATCH_LIMIT_RECURSION = 0x0010;
+inline constexpr unsigned long PCRE_EXTRA_MARK = 0x0020;
+inline constexpr unsigned long PCRE_EXTRA_EXECUTABLE_JIT = 0x0040;
+
+struct PcreExtraBlock
+{
+    unsigned long flags;
+    void *study_data;
+    unsigned long match_limit;
+    void *callout_data;
+    const unsigned char *tables;
+    unsigned long match_limit_recursion;
+    unsigned char **mark;
+    void *executable_jit;
+};
 
 // pcre_exec() results.
 inline constexpr int PCRE_ERROR_NOMATCH = -1;
@@ -72,3 +141,6 @@ inline constexpr int PCRE_ERROR_JIT_STACKLIMIT = -27;
 
 // Size of the character tables block the engine reads.
 inline constexpr std::size_t PCRE_TABLES_LENGTH = 1088;
+
+// Most capturing subpatterns a pattern can have.
+inline constexpr int PCRE_MAX_CAPTURES = 65535;

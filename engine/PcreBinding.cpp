@@ -14,21 +14,18 @@ std::vector<std::string> &defaultNames()
     return names;
 }
 
-void clearEntryPoints()
+// The first default name the loader accepts, whether or not it has the
+// seven names: like a file the user gave, a default that lacks one is
+// refused, not passed over for the next.
+PcreLibrary::LoadResult loadDefault()
 {
-    PcreBinding.pcre_version = nullptr;
-    PcreBinding.pcre_fullinfo = nullptr;
-    PcreBinding.pcre_compile = nullptr;
-    PcreBinding.pcre_exec = nullptr;
-    PcreBinding.pcre_study = nullptr;
-    PcreBinding.pcre_malloc = nullptr;
-    PcreBinding.pcre_free_substring = nullptr;
-}
-
-template <typename Fn>
-Fn lookUp(const char *name)
-{
-    return reinterpret_cast<Fn>(PcreBinding.library.ownSymbol(name));
+    PcreLibrary::LoadResult result;
+    for (const std::string &name : defaultNames()) {
+        result = PcreLibrary::Load(name);
+        if (result.status != PcreLibrary::LoadStatus::NotLoadable)
+            break;
+    }
+    return result;
 }
 
 } // namespace
@@ -45,46 +42,38 @@ void PcreSetDefaultLibraryNames(std::vector<std::string> names)
 
 int PcreLoad(const char *path)
 {
-    // 1. A given path replaces the stored handle, whatever the outcome; the
-    //    empty path opens nothing (SharedLibrary::open) and so falls back.
-    if (path)
-        PcreBinding.library = SharedLibrary::open(path);
+    PcreLoadReport report;
+    PcreLibrary::LoadResult result;
+    if (path) {
+        // 1. A given path replaces the stored library, whatever the outcome;
+        //    the empty path loads nothing and so falls back, silently, as at
+        //    start-up and when the file dialog is cancelled.
+        report.requested = path;
+        result = PcreLibrary::Load(path);
+        if (*path && result.status != PcreLibrary::LoadStatus::Loaded)
+                report.refusal = result.reason;
+    } else if (PcreBinding.library) {
+        result.library = PcreBinding.library;
+        result.status = PcreLibrary::LoadStatus::Loaded;
+    }
 
-    // 2. Nothing loaded: the default library.
+    // 2. A file that did not load at all: the default library in its place.
+    //    One that loaded without the seven names is refused outright.
+    if (result.status == PcreLibrary::LoadStatus::NotLoadable) {
+        result = loadDefault();
+        report.fellBack = !report.refusal.empty() && result.library;
+    }
+    PcreBinding.lastLoad = std::move(report);
+    PcreBinding.library = result.library;
     if (!PcreBinding.library) {
-        for (const std::string &name : defaultNames()) {
-            PcreBinding.library = SharedLibrary::open(name);
-            if (PcreBinding.library)
-                break;
-        }
-        if (!PcreBinding.library)
-            return 0;
+        PcreBinding.loaded = false;
+        return 0;
     }
 
-    // 3. The seven names, in this order, each stored as it comes; only a
-    //    definition inside the file itself counts.
-    PcreBinding.pcre_version = lookUp<PcreVersionFn>("pcre_version");
-    PcreBinding.pcre_fullinfo = lookUp<PcreFullinfoFn>("pcre_fullinfo");
-    PcreBinding.pcre_compile = lookUp<PcreCompileFn>("pcre_compile");
-    PcreBinding.pcre_exec = lookUp<PcreExecFn>("pcre_exec");
-    PcreBinding.pcre_study = lookUp<PcreStudyFn>("pcre_study");
-    PcreBinding.pcre_malloc = PcreBinding.library.ownSymbol("pcre_malloc");
-    PcreBinding.pcre_free_substring = lookUp<PcreFreeSubstringFn>("pcre_free_substring");
-
-    // 4. All found: tables under the locale in force, then the flag.
-    if (PcreBinding.pcre_version && PcreBinding.pcre_fullinfo && PcreBinding.pcre_compile
-        && PcreBinding.pcre_exec && PcreBinding.pcre_study && PcreBinding.pcre_malloc
-        && PcreBinding.pcre_free_substring) {
-        PcreBinding.tables = PcreMakeTables();
-        PcreBinding.loaded = true;
-        return 1;
-    }
-
-    // 5. Refused: unload, no second attempt with the default. The entry
-    //    points found would dangle once the file is gone, so they go too.
-    PcreBinding.library.close();
-    clearEntryPoints();
-    return 0;
+    // 3. Tables under the locale in force, then the flag.
+    PcreBinding.tables = PcreMakeTables();
+    PcreBinding.loaded = true;
+    return 1;
 }
 
 void PcreUnload()
@@ -92,8 +81,7 @@ void PcreUnload()
     PcreBinding.tables.reset();
     if (PcreBinding.library) {
         PcreBinding.loaded = false;
-        PcreBinding.library.close();
-        clearEntryPoints();
+        PcreBinding.library.reset();
     }
 }
 
@@ -104,47 +92,51 @@ bool PcreIsLoaded()
 
 std::string PcreGetModulePath()
 {
-    return PcreBinding.library.canonicalPath();
-}
-
-pcre *PcreCompile(const char *pattern, const char **errorText, int *errorOffset, bool caseless)
-{
-    return PcreBinding.pcre_compile(pattern, caseless ? PCRE_CASELESS : 0, errorText, errorOffset,
-                                    PcreBinding.tables.get());
-}
-
-pcre_extra *PcreStudy(const pcre *code, const char **errorText)
-{
-    return PcreBinding.pcre_study(code, 0, errorText);
-}
-
-void PcreFree(const void *pointer)
-{
-    // With no library loaded there is no engine to give the memory back to.
-    if (!PcreBinding.loaded || !PcreBinding.pcre_free_substring)
-        return;
-    PcreBinding.pcre_free_substring(static_cast<const char *>(pointer));
+    return PcreBinding.library ? PcreBinding.library->ModulePath() : std::string();
 }
 
 std::string PcreVersionText()
 {
-    if (!PcreBinding.loaded || !PcreBinding.pcre_version)
-        return {};
-    const char *text = PcreBinding.pcre_version();
-    return text ? std::string(text) : std::string();
+    return PcreIsLoaded() ? PcreBinding.library->Version() : std::string();
 }
 
 void PcreCodeDeleter::operator()(pcre *code) const
 {
-    // With no library loaded the memory went with the library.
-    if (code && PcreBinding.loaded)
-        PcreFree(code);
+    if (code && library)
+        library->Free(code);
+    library.reset();
+    tables.reset();
 }
 
 void PcreExtraDeleter::operator()(pcre_extra *extra) const
 {
-    if (extra && PcreBinding.loaded)
-        PcreFree(extra);
+    if (extra && library)
+        library->Free(extra);
+    library.reset();
+}
+
+PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, const char **errorText, int *errorOffset)
+{
+    if (!PcreIsLoaded())
+        return {};
+    const PcreLibraryRef &library = PcreBinding.library;
+    const PcreTablesRef &tables = PcreBinding.tables;
+    pcre *code = library->Api().pcre_compile(pattern, options, errorText, errorOffset, tables.get());
+    return PcreCodePtr(code, PcreCodeDeleter{code ? library : nullptr, code ? tables : nullptr});
+}
+
+PcreCodePtr PcreCompile(const char *pattern, const char **errorText, int *errorOffset, bool caseless)
+{
+    return PcreCompileWithOptions(pattern, caseless ? PCRE_CASELESS : 0, errorText, errorOffset);
+}
+
+PcreExtraPtr PcreStudy(const PcreCodePtr &code, const char **errorText)
+{
+    const PcreLibraryRef &library = code.get_deleter().library;
+    if (!code || !library)
+        return {};
+    pcre_extra *extra = library->Api().pcre_study(code.get(), 0, errorText);
+    return PcreExtraPtr(extra, PcreExtraDeleter{extra ? library : nullptr});
 }
 
 PcreStudiedPattern PcreCompileAndStudy(const char *pattern)
@@ -152,8 +144,8 @@ PcreStudiedPattern PcreCompileAndStudy(const char *pattern)
     const char *errorText = nullptr;
     int errorOffset = 0;
     PcreStudiedPattern studied;
-    studied.code.reset(PcreCompile(pattern, &errorText, &errorOffset, false));
+    studied.code = PcreCompile(pattern, &errorText, &errorOffset, false);
     if (studied.code)
-        studied.extra.reset(PcreStudy(studied.code.get(), &errorText));
+        studied.extra = PcreStudy(studied.code, &errorText);
     return studied;
 }

@@ -1,32 +1,42 @@
 #pragma once
-// The engine binding: one process-wide record that holds the loaded PCRE
-// library, its seven entry points and the current character tables, and the
-// few plain functions every other part of the program goes through.
+// The engine binding: the process-wide record of the library the window
+// uses (at most one at a time) and the current character tables, and the
+// plain functions every other part of the program goes through.
 //
-// Calling order: PcreLoad; compile/study/exec/fullinfo calls and PcreFree of
-// what they returned; PcreUnload. No entry point is called while `loaded` is
-// false; PcreIsLoaded() is the one guard commands use for that.
+// Calling order: PcreLoad; compile/study/exec/fullinfo calls; PcreUnload. No
+// entry point is called while `loaded` is false; PcreIsLoaded() is the one
+// guard commands use for that.
+//
+// Ownership does not follow the record: a compiled pattern and its study
+// data hold the library that made them (and the tables the pattern was
+// compiled with) and give their memory back through it, so unloading or
+// replacing the record's library never strands nor frees what is still in
+// use.
 
 #include "PcreApi.h"
+#include "PcreLibrary.h"
 #include "PcreTables.h"
-#include "SharedLibrary.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+// What the last PcreLoad did with the file it was given, for the window to
+// tell the user: a refused file is never passed over in silence.
+struct PcreLoadReport
+{
+    std::string requested;     // the path given; empty for the default library
+    std::string refusal;       // why that file was refused; empty when it loaded
+    bool fellBack = false;     // the default library was loaded in its place
+};
+
 struct PcreBindingRecord
 {
-    SharedLibrary library;
-    bool loaded = false;            // true only after all seven names were found
-    PcreVersionFn pcre_version = nullptr;
-    PcreFullinfoFn pcre_fullinfo = nullptr;
-    PcreCompileFn pcre_compile = nullptr;
-    PcreExecFn pcre_exec = nullptr;
-    PcreStudyFn pcre_study = nullptr;
-    void *pcre_malloc = nullptr;    // address of the exported variable; required, never used
-    PcreFreeSubstringFn pcre_free_substring = nullptr;
-    PcreTablesPtr tables;           // null: the library's built-in tables
+    PcreLibraryRef library;         // null when none is loaded
+    bool loaded = false;            // true only for a library with all seven names
+    PcreTablesRef tables;           // null: the library's built-in tables
+    PcreLoadReport lastLoad;
 };
 
 extern PcreBindingRecord PcreBinding;
@@ -42,25 +52,48 @@ bool PcreIsLoaded();
 // Full canonical path of the loaded file, or empty with none loaded.
 std::string PcreGetModulePath();
 
-pcre *PcreCompile(const char *pattern, const char **errorText, int *errorOffset, bool caseless);
-pcre_extra *PcreStudy(const pcre *code, const char **errorText);
-// Gives engine memory back to the engine's own allocator; null is fine.
-void PcreFree(const void *pointer);
+// Version text of the loaded library, never null ("" with none loaded).
+std::string PcreVersionText();
 
 // The default library names, tried in order. Tests point these elsewhere.
 const std::vector<std::string> &PcreDefaultLibraryNames();
 void PcreSetDefaultLibraryNames(std::vector<std::string> names);
 
-// Version text of the loaded library, never null ("" when the library
-// returns none).
-std::string PcreVersionText();
-
-// One owner per engine allocation, released through PcreFree while the
-// library that made it is still loaded.
-struct PcreCodeDeleter { void operator()(pcre *code) const; };
-struct PcreExtraDeleter { void operator()(pcre_extra *extra) const; };
+// Owners of engine memory: each holds the library that allocated it (and a
+// compiled pattern the tables it reads) and frees through that library. The
+// references go with the memory: unique_ptr::reset() keeps its deleter, and
+// an emptied handle must not keep a library loaded.
+struct PcreCodeDeleter
+{
+    mutable PcreLibraryRef library;
+    mutable PcreTablesRef tables;
+    void operator()(pcre *code) const;
+};
+struct PcreExtraDeleter
+{
+    mutable PcreLibraryRef library;
+    void operator()(pcre_extra *extra) const;
+};
 using PcreCodePtr = std::unique_ptr<pcre, PcreCodeDeleter>;
 using PcreExtraPtr = std::unique_ptr<pcre_extra, PcreExtraDeleter>;
+
+// Compiles with the record's library and current tables. Null when the
+// pattern does not compile (the error text and offset say why) or no library
+// is loaded.
+PcreCodePtr PcreCompile(const char *pattern, const char **errorText, int *errorOffset, bool caseless);
+PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, const char **errorText, int *errorOffset);
+// Studies through the library that compiled `code`.
+PcreExtraPtr PcreStudy(const PcreCodePtr &code, const char **errorText);
+
+// Asks the library that compiled `code`; nothing for a null pattern.
+template <int What>
+std::optional<typename PcreInfo<What>::Type> PcreFullInfo(const PcreCodePtr &code, const pcre_extra *extra)
+{
+    const PcreLibraryRef &library = code.get_deleter().library;
+    if (!code || !library)
+        return std::nullopt;
+    return library->FullInfo<What>(code.get(), extra);
+}
 
 // A pattern compiled without options with the current tables, and studied:
 // what the details report describes. Both are null when it does not compile.

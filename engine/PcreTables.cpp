@@ -120,6 +120,7 @@ PcreTablesPtr PcreMakeTables()
 
 void PcreSetLocale(const char *name)
 {
+    // Patterns compiled with the old tables keep them alive themselves.
     PcreBinding.tables.reset();
     if (!name)
         return;

@@ -8,6 +8,9 @@
 
 struct PcreTablesFree { void operator()(unsigned char *block) const { std::free(block); } };
 using PcreTablesPtr = std::unique_ptr<unsigned char, PcreTablesFree>;
+// Tables in use: a compiled pattern points at the tables it was compiled
+// with, so it holds a reference to them for as long as it lives.
+using PcreTablesRef = std::shared_ptr<const unsigned char>;
 
 // A new 1088-byte block built under the locale in force; null when the
 // allocation fails.

@@ -2,15 +2,19 @@
 
 #include <cstdlib>
 #include <cstdint>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
 #include <link.h>
+#include <mutex>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -99,117 +103,222 @@ struct FdCloser
 // PCRE library.
 constexpr off_t kMaxLibraryFileSize = off_t(256) << 20;
 
+std::string SystemReason(int error)
+{
+    return std::strerror(error);
+}
+
 // An in-memory copy of the regular file at `path`, as an anonymous file
-// descriptor, or -1. Loading from the copy means the loaded code cannot
-// change under the program when the file on disk is overwritten in place
-// (as `cp` does), which would otherwise crash it at the next call.
-int SnapshotOf(const std::string &path)
+// descriptor, or -1 with `reason` set. Loading from the copy means the loaded
+// code cannot change under the program when the file on disk is overwritten
+// in place (as `cp` does), which would otherwise crash it at the next call.
+int SnapshotOf(const std::string &path, std::string &reason)
 {
     FdCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     struct stat status {};
-    if (file.fd < 0 || fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)
-        || status.st_size > kMaxLibraryFileSize)
+    if (file.fd < 0 || fstat(file.fd, &status) != 0) {
+        reason = SystemReason(errno);
         return -1;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = "not a regular file";
+        return -1;
+    }
+    if (status.st_size > kMaxLibraryFileSize) {
+        reason = "larger than any PCRE library (over 256 MB)";
+        return -1;
+    }
     FdCloser copy{memfd_create("pcre-library", MFD_CLOEXEC)};
-    if (copy.fd < 0)
+    if (copy.fd < 0) {
+        reason = SystemReason(errno);
         return -1;
+    }
     char buffer[1 << 16];
     ssize_t got = 0;
     while ((got = ::read(file.fd, buffer, sizeof buffer)) > 0) {
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(copy.fd, buffer + done, size_t(got - done));
-            if (put <= 0)
+            if (put <= 0) {
+                reason = SystemReason(errno);
                 return -1;
+            }
             done += put;
         }
     }
-    if (got < 0)
+    if (got < 0) {
+        reason = SystemReason(errno);
         return -1;
+    }
     const int fd = copy.fd;
     copy.fd = -1;
     return fd;
 }
 
-// dlopen() of a file named by path, from a private copy of its bytes. A
-// library that finds its dependencies relative to its own folder ($ORIGIN)
-// cannot load from the copy: it is then loaded from the file itself.
-void *OpenSnapshot(const std::string &path)
+std::string DescriptorPath(int fd)
 {
-    const int snapshot = SnapshotOf(path);
-    if (snapshot < 0)
-        return nullptr;
-    const std::string snapshotPath = "/proc/self/fd/" + std::to_string(snapshot);
-    void *handle = truncatedElfFile(snapshotPath) ? nullptr
-                                                  : dlopen(snapshotPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ::close(snapshot);   // the mapping stays; the loader matches the name it recorded
-    if (!handle && !truncatedElfFile(path))
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    return handle;
+    return "/proc/self/fd/" + std::to_string(fd);
 }
+
+bool LoaderHolds(const std::string &name)
+{
+    void *handle = dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+// The loader knows an object by the name it was opened under and hands the
+// same object back for that name. A snapshot is named by its descriptor, so
+// a descriptor number must never name two snapshots: while the loader still
+// holds an object under a number (a library linked with -z nodelete stays
+// for good), the descriptor is kept open, never to be reused.
+void KeepNumberTaken(int fd)
+{
+    static std::mutex mutex;
+    static std::vector<int> *parked = new std::vector<int>;
+    std::lock_guard lock(mutex);
+    parked->push_back(fd);
+}
+
+int FreshlyNamed(int fd)
+{
+    while (fd >= 0 && LoaderHolds(DescriptorPath(fd))) {
+        const int other = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        KeepNumberTaken(fd);
+        fd = other;
+    }
+    return fd;
+}
+
+// The loader's message names the descriptor it was given; the user gave a
+// path.
+std::string LoaderReason(const std::string &loaderName, const std::string &path)
+{
+    const char *error = dlerror();
+    std::string reason = error ? error : "the loader gave no reason";
+    if (const std::size_t at = reason.find(loaderName); at != std::string::npos)
+        reason.replace(at, loaderName.size(), path);
+    const std::string prefix = path + ": ";
+    if (reason.starts_with(prefix))
+        reason.erase(0, prefix.size());
+    return reason;
+}
+
+constexpr const char kTruncatedReason[] = "the file is cut short: parts the loader maps lie past its end";
 
 } // namespace
 
-void SharedLibrary::Closer::operator()(void *handle) const
+SharedLibrary::SharedLibrary(SharedLibrary &&other) noexcept
 {
-    if (handle)
-        dlclose(handle);
+    *this = std::move(other);
 }
 
-SharedLibrary SharedLibrary::open(const std::string &path)
+SharedLibrary &SharedLibrary::operator=(SharedLibrary &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_handle = std::exchange(other.m_handle, nullptr);
+        m_path = std::move(other.m_path);
+        m_loaderName = std::move(other.m_loaderName);
+        m_snapshot = std::exchange(other.m_snapshot, -1);
+        other.m_path.clear();
+        other.m_loaderName.clear();
+    }
+    return *this;
+}
+
+void SharedLibrary::close()
+{
+    if (m_handle)
+        dlclose(m_handle);
+    m_handle = nullptr;
+    if (m_snapshot >= 0) {
+        if (LoaderHolds(m_loaderName))
+            KeepNumberTaken(m_snapshot);
+        else
+            ::close(m_snapshot);
+    }
+    m_snapshot = -1;
+    m_path.clear();
+    m_loaderName.clear();
+}
+
+SharedLibrary SharedLibrary::open(const std::string &path, std::string *reason)
 {
     SharedLibrary library;
+    std::string why;
+    auto fail = [&](std::string text) {
+        if (reason)
+            *reason = std::move(text);
+        return SharedLibrary();
+    };
     if (path.empty())
-        return library;
+        return fail("no file name");
+
     // A bare name is found through the loader's search path, among the
     // system's libraries; a file named by path is loaded from a snapshot.
-    const bool byPath = path.find('/') != std::string::npos;
-    void *handle = byPath ? OpenSnapshot(path) : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
+    // A library that finds its dependencies relative to its own folder
+    // ($ORIGIN) cannot load from the snapshot: it is then loaded from the
+    // file itself.
+    if (path.find('/') == std::string::npos) {
+        library.m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!library.m_handle)
+            return fail(LoaderReason(path, path));
+        library.m_path = resolvePath(linkMapOf(library.m_handle));
+        library.m_loaderName = path;
         return library;
-    library.m_handle.reset(handle);
-    if (byPath) {
-        char *resolved = realpath(path.c_str(), nullptr);
-        library.m_path = resolved ? resolved : path;
-        std::free(resolved);
-    } else {
-        library.m_path = resolvePath(linkMapOf(handle));
     }
+
+    int snapshot = FreshlyNamed(SnapshotOf(path, why));
+    if (snapshot < 0)
+        return fail(why);
+    const std::string snapshotName = DescriptorPath(snapshot);
+    if (truncatedElfFile(snapshotName)) {
+        ::close(snapshot);
+        return fail(kTruncatedReason);
+    }
+    library.m_handle = dlopen(snapshotName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library.m_handle) {
+        library.m_snapshot = snapshot;
+        library.m_loaderName = snapshotName;
+    } else {
+        why = LoaderReason(snapshotName, path);
+        ::close(snapshot);
+        library.m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!library.m_handle)
+            return fail(why);
+        library.m_loaderName = path;
+    }
+    char *resolved = realpath(path.c_str(), nullptr);
+    library.m_path = resolved ? resolved : path;
+    std::free(resolved);
     return library;
 }
 
-SharedLibrary SharedLibrary::retain() const
-{
-    SharedLibrary reference;
-    const struct link_map *map = linkMapOf(m_handle.get());
-    if (!map || !map->l_name)
-        return reference;
-    // The loader counts opens of one object: a second open by the name it
-    // recorded, without loading anything new, keeps the object mapped until
-    // this reference is closed too.
-    reference.m_handle.reset(dlopen(map->l_name, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD));
-    if (reference.m_handle)
-        reference.m_path = m_path;
-    return reference;
-}
-
-void *SharedLibrary::ownSymbol(const char *name) const
+void *SharedLibrary::ownSymbol(const char *name, std::string *reason) const
 {
     if (!m_handle || !name)
         return nullptr;
-    void *address = dlsym(m_handle.get(), name);
-    if (!address)
+    void *address = dlsym(m_handle, name);
+    if (!address) {
+        if (reason)
+            *reason = std::string(name) + " is missing";
         return nullptr;
+    }
     // dlsym() searches the library's dependencies too: the definition must lie
     // in this very object.
-    struct link_map *own = linkMapOf(m_handle.get());
-    if (!own)
-        return nullptr;
+    struct link_map *own = linkMapOf(m_handle);
     Dl_info info{};
     struct link_map *holder = nullptr;
-    if (dladdr1(address, &info, reinterpret_cast<void **>(&holder), RTLD_DL_LINKMAP) == 0
-        || holder != own)
-        return nullptr;
-    return address;
+    if (own && dladdr1(address, &info, reinterpret_cast<void **>(&holder), RTLD_DL_LINKMAP) != 0
+        && holder == own)
+        return address;
+    if (reason) {
+        const std::string where = holder ? resolvePath(holder) : std::string();
+        *reason = std::string(name) + " comes from " + (where.empty() ? "another file" : where)
+                  + ", not from this file";
+    }
+    return nullptr;
 }
 
 std::string SharedLibrary::canonicalPath() const

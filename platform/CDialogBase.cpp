@@ -79,11 +79,9 @@ Qt::WindowFlags WindowFlagsFor(unsigned dialogStyle)
 
 } // namespace
 
-CDialogBase::CDialogBase(int templateId, QWidget *parent)
-    : QDialog(parent), m_pTemplate(FindDialogTemplate(templateId))
+CDialogBase::CDialogBase(const DialogTemplate &dialogTemplate, QWidget *parent)
+    : QDialog(parent), m_pTemplate(&dialogTemplate)
 {
-    if (!m_pTemplate)
-        qFatal("No dialog template %d", templateId);
     setWindowFlags(WindowFlagsFor(m_pTemplate->style));
     setWindowTitle(QString::fromUtf8(m_pTemplate->caption));
     BuildFromTemplate();

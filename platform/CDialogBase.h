@@ -4,6 +4,7 @@
 // OnInitDialog, and connect their handlers in one place (their message map)
 // in the constructor.
 
+#include "DialogControls.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 
@@ -13,11 +14,11 @@
 class CDataExchange;
 class QPushButton;
 
-class CDialogBase : public QDialog
+class CDialogBase : public QDialog, public DialogControls
 {
     Q_OBJECT
 public:
-    explicit CDialogBase(int templateId, QWidget *parent = nullptr);
+    explicit CDialogBase(const DialogTemplate &dialogTemplate, QWidget *parent = nullptr);
 
     // Runs OnInitDialog once (if not yet) and the dialog modally.
     int DoModal();
@@ -25,7 +26,7 @@ public:
     bool Create();
     bool IsCreated() const { return m_bCreated; }
 
-    QWidget *GetDlgItem(int id) const;
+    QWidget *GetDlgItem(int id) const override;
     void EnableDlgItem(int id, bool enable);
     bool IsDlgItemEnabled(int id) const;
     QString GetDlgItemText(int id) const;

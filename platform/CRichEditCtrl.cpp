@@ -188,5 +188,11 @@ void CRichEditCtrl::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Escape goes on to the dialog, which cancels on it from any field; the
+    // editor has no pop-up of its own to close with it.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
     QsciScintilla::keyPressEvent(event);
 }

@@ -54,7 +54,8 @@ signals:
     void changeNotified();
 
 protected:
-    // Tab and Shift+Tab leave the field; Ctrl+Tab types a tab.
+    // Tab and Shift+Tab leave the field; Ctrl+Tab types a tab; Escape goes on
+    // to the dialog.
     bool focusNextPrevChild(bool next) override;
     void keyPressEvent(QKeyEvent *event) override;
 

@@ -1,6 +1,5 @@
 #include "DataExchange.h"
 
-#include "CDialogBase.h"
 #include "CRichEditCtrl.h"
 #include "CStatic.h"
 

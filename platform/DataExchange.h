@@ -7,15 +7,15 @@
 #include <QString>
 #include <QWidget>
 
-class CDialogBase;
+#include "DialogControls.h"
 
 class CDataExchange
 {
 public:
-    CDataExchange(CDialogBase *dialog, bool saveAndValidate)
+    CDataExchange(const DialogControls *dialog, bool saveAndValidate)
         : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
 
-    CDialogBase *m_pDlgWnd;
+    const DialogControls *m_pDlgWnd;
     bool m_bSaveAndValidate;
 
     QWidget *Control(int id) const;

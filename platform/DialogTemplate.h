@@ -60,6 +60,3 @@ struct DialogTemplate
     unsigned style;
     std::span<const ControlTemplate> controls;
 };
-
-// Looks a template up by its resource id; nullptr when there is none.
-const DialogTemplate *FindDialogTemplate(int id);

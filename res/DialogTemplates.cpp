@@ -1,7 +1,9 @@
 // The three dialog layouts, in dialog units, controls in tab order.
 
-#include "DialogTemplate.h"
+#include "DialogTemplates.h"
 #include "resource.h"
+
+#include <QtGlobal>
 
 #include <array>
 
@@ -85,11 +87,11 @@ constexpr std::array kTemplates = std::to_array<DialogTemplate>({
 
 } // namespace
 
-const DialogTemplate *FindDialogTemplate(int id)
+const DialogTemplate &LoadDialogTemplate(int id)
 {
     for (const DialogTemplate &dialogTemplate : kTemplates) {
         if (dialogTemplate.id == id)
-            return &dialogTemplate;
+            return dialogTemplate;
     }
-    return nullptr;
+    qFatal("No dialog template %d", id);
 }

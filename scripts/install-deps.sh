@@ -3,6 +3,9 @@
 # that are missing: apt-get as root, through sudo otherwise.
 # `file`: dpkg-shlibdeps runs it when the package step works out library
 # dependencies. `llvm`: llvm-symbolizer, so sanitizer reports name lines.
+# `xvfb`, `xauth` (for xvfb-run), `libxcb1-dev`: one test reads the window
+# titles on a real X server. `groff-base`: the package test renders the
+# manual pages.
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,7 @@ packages=(
   libpcre3 libpcre2-8-0 locales
   clang libclang-rt-14-dev llvm file
   desktop-file-utils appstream dpkg-dev qt6-base-private-dev
+  xvfb xauth libxcb1-dev groff-base
   bzip2 xz-utils debian-archive-keyring
   "$@"
 )

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -19,6 +20,22 @@
 
 #include <memory>
 #include <utility>
+
+#include <dlfcn.h>
+#include <link.h>
+
+// Where the loader finds a library (canonical), or empty.
+inline QString LibraryPath(const char *name)
+{
+    void *handle = dlopen(name, RTLD_LAZY | RTLD_LOCAL);
+    link_map *map = nullptr;
+    const QString path = handle && dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0
+                             ? QFileInfo(QString::fromLocal8Bit(map->l_name)).canonicalFilePath()
+                             : QString();
+    if (handle)
+        dlclose(handle);
+    return path;
+}
 
 struct Range
 {
@@ -73,7 +90,7 @@ public:
     }
     Range match() const
     {
-        const int *offsets = dlg->Offsets();
+        const int *offsets = dlg->Series().Offsets();
         return offsets ? Range{offsets[0], offsets[1]} : Range{-1, -1};
     }
 
@@ -125,7 +142,7 @@ struct ThreeWindows
         typeAndExec(tester, "(?<year>\\d{4})-(?<mon>\\d\\d)", "on 2026-12 and 2027-01");
         tester.click(IDC_MORE);
         tester.dlg->SubpatternList()->hide();
-        details.FillFromPattern(tester.dlg->CompiledPattern(), tester.dlg->StudyData(),
+        details.FillFromPattern(tester.dlg->Series().CompiledPattern(), tester.dlg->Series().StudyData(),
                                 tester.pattern()->GetTextBytes());
         details.Create();
     }

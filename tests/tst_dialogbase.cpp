@@ -6,6 +6,7 @@
 #include "CDialogBase.h"
 #include "CRichEditCtrl.h"
 #include "DataExchange.h"
+#include "DialogTemplates.h"
 #include "resource.h"
 
 #include <QAccessible>
@@ -19,7 +20,7 @@ namespace {
 // A dialog that records which of its framework hooks ran.
 struct RecordingDialog : CDialogBase
 {
-    explicit RecordingDialog(int templateId) : CDialogBase(templateId) {}
+    explicit RecordingDialog(int templateId) : CDialogBase(LoadDialogTemplate(templateId)) {}
     int initCount = 0, okCount = 0, cancelCount = 0;
     bool m_bCaseless = false;
     QString m_strLocale;

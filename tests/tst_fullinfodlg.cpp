@@ -77,12 +77,10 @@ private slots:
 
         const char *error = nullptr;
         int errorOffset = 0;
-        PcreCodePtr code(PcreCompile(pattern.toLatin1().constData(), &error, &errorOffset, false));
-        PcreExtraPtr extra(PcreStudy(code.get(), &error));
-        size_t size = 0, studySize = 0;
-        PcreBinding.pcre_fullinfo(code.get(), extra.get(), PCRE_INFO_SIZE, &size);
-        PcreBinding.pcre_fullinfo(code.get(), extra.get(), PCRE_INFO_STUDYSIZE, &studySize);
-        shown.replace("<size>", QString::number(size)).replace("<study>", QString::number(studySize));
+        const PcreCodePtr code = PcreCompile(pattern.toLatin1().constData(), &error, &errorOffset, false);
+        const PcreExtraPtr extra = PcreStudy(code, &error);
+        shown.replace("<size>", QString::number(*PcreFullInfo<PCRE_INFO_SIZE>(code, extra.get())))
+            .replace("<study>", QString::number(*PcreFullInfo<PCRE_INFO_STUDYSIZE>(code, extra.get())));
         QCOMPARE(seen, (pattern + '|' + shown).split('|'));
     }
 
@@ -101,7 +99,7 @@ private slots:
         QVERIFY(readDetails([] { TesterDriver({"libpcre-not-here.so.9"}).dlg->OnExpressionDetails(); }).isEmpty());
         TesterDriver t;
         CFullInfoDlg dialog;
-        dialog.FillFromPattern(nullptr, nullptr, "(a");
+        dialog.FillFromPattern(PcreCodePtr(), nullptr, "(a");
         QCOMPARE(readDetails([&dialog] { dialog.DoModal(); }), QStringList{"(a"} + QStringList(11, QString()));
     }
 };

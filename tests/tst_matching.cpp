@@ -121,7 +121,7 @@ private slots:
             t.setCheck(modifier, true);
         typeAndExec(t, pattern, input);
         QVERIFY2(t.status().startsWith(statusStart), qPrintable(t.status()));
-        QVERIFY(!t.enabled(IDC_EXEC_NEXT) && !t.enabled(IDC_MORE) && !t.dlg->CompiledPattern());
+        QVERIFY(!t.enabled(IDC_EXEC_NEXT) && !t.enabled(IDC_MORE) && !t.dlg->Series().CompiledPattern());
         QCOMPARE(t.input()->GetTextBytes() + '|' + t.pattern()->GetTextBytes(), input + '|' + pattern);
     }
 
@@ -184,7 +184,7 @@ private slots:
         t.setCheck(IDC_CASELESS, true);
         t.click(IDC_EXEC_NEXT);
         QCOMPARE(t.match(), (Range{2, 3}));
-        QCOMPARE(t.dlg->Options() & (PCRE_CASELESS | PCRE_UNGREEDY), PCRE_UNGREEDY);
+        QCOMPARE(t.dlg->Series().Options() & (PCRE_CASELESS | PCRE_UNGREEDY), PCRE_UNGREEDY);
     }
 
     void emptyInputShowsMessage()
@@ -196,7 +196,7 @@ private slots:
         QCOMPARE(box.first, QStringLiteral("Nothing to match!"));
         QCOMPARE(box.second, QLatin1String("Your input filed is empty.\nType there something or\nimport a text vile"));
         QCOMPARE(t.status(), before);
-        QVERIFY(!t.dlg->CompiledPattern());
+        QVERIFY(!t.dlg->Series().CompiledPattern());
     }
 
     void noLibraryNeverCallsEngine()
@@ -205,7 +205,8 @@ private slots:
         typeAndExec(t, "a", "aaa");
         PcreSetDefaultLibraryNames({"libpcre-not-here.so.9"});
         QString nowhere = QStringLiteral("/nonexistent/libpcre.so");
-        t.dlg->LoadLibraryFromPath(nowhere);
+        const QString told = captureModalMessage([&] { t.dlg->LoadLibraryFromPath(nowhere); }).second;
+        QCOMPARE(told, nowhere + " was not loaded: No such file or directory.");
         QVERIFY(!PcreIsLoaded() && t.enabled(IDC_EXEC));
         t.click(IDC_EXEC);
         QCOMPARE(t.status(), QStringLiteral("First, load PCRE.dll..."));
@@ -219,8 +220,8 @@ private slots:
     {
         TesterDriver t;
         typeAndExec(t, QByteArray("(.)").repeated(65), QByteArray(70, 'z'));
-        QCOMPARE(t.dlg->LastResult(), 66);
-        QCOMPARE(t.dlg->OffsetsSize(), 66 * 3);
+        QCOMPARE(t.dlg->Series().LastResult(), 66);
+        QCOMPARE(t.dlg->Series().OffsetsSize(), 66 * 3);
         QVERIFY(t.enabled(IDC_MORE));
         QCOMPARE(t.match(), (Range{0, 65}));
     }

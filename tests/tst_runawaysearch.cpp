@@ -1,14 +1,16 @@
-// A long search keeps the window alive and can be stopped without losing
-// the user's work; a stopped call keeps its pattern and library until it
-// returns.
+// Searches that run long or deep: the window stays alive, Stop ends the
+// engine's work at once without losing the user's, and recursion as deep as
+// the input is long ends in a result, not in the end of the program.
 
-#include "CEngineSearch.h"
+#include "SearchWait.h"
 #include "TesterDriver.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QTest>
 
-#include <dlfcn.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -22,12 +24,23 @@ QByteArray BacktrackingInput(int runs)
     return input;
 }
 
-bool LibraryStillMapped(const char *name)
+// Processes this one has started and not yet collected.
+int ChildProcesses()
 {
-    void *handle = dlopen(name, RTLD_NOW | RTLD_NOLOAD);
-    if (handle)
-        dlclose(handle);
-    return handle != nullptr;
+    int children = 0;
+    for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file("/proc/self/task/" + task + "/children");
+        if (file.open(QIODevice::ReadOnly))
+            children += file.readAll().split(' ').count() - 1;
+    }
+    return children;
+}
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -36,26 +49,15 @@ class tst_RunawaySearch : public QObject
 {
     Q_OBJECT
 private slots:
-    void init() { CEngineSearch::SetGracePeriod(std::chrono::milliseconds(30)); }
-    void cleanup();
-    void stopEndsTheSeriesAndKeepsTheWork();
-    void slowSearchThatFinishesReportsItsResult();
-};
+    void init() { SetSearchGracePeriod(std::chrono::milliseconds(30)); }
+    void cleanup() { verifyNoWindowLeftOpen(); }
 
-void tst_RunawaySearch::cleanup()
-{
-    QTRY_COMPARE_WITH_TIMEOUT(CEngineSearch::RunningCount(), 0, 20000);
-    QVERIFY(!PcreIsLoaded());
-    QVERIFY(!LibraryStillMapped("libpcre.so.3"));
-}
-
-void tst_RunawaySearch::stopEndsTheSeriesAndKeepsTheWork()
-{
-    const QByteArray pattern = "(a+)+$";
-    const QByteArray input = BacktrackingInput(40);
-    bool sawBusyDialog = false;
-    bool sawBusyCursor = false;
+    void stopEndsTheSearchAtOnce()
     {
+        const QByteArray pattern = "(a+)+$";
+        const QByteArray input = BacktrackingInput(40);
+        bool sawBusyDialog = false;
+        bool sawBusyCursor = false;
         TesterDriver t;
         t.typePattern(pattern);
         t.typeInput(input);
@@ -71,43 +73,67 @@ void tst_RunawaySearch::stopEndsTheSeriesAndKeepsTheWork()
         t.click(IDC_EXEC);
         stopper.stop();
 
-        QVERIFY(sawBusyDialog);
-        QVERIFY(sawBusyCursor);
+        // Nothing of the search is left to use a processor.
+        const double cpuBefore = CpuSeconds();
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ChildProcesses(), 0);
+        QTest::qWait(200);
+        QVERIFY2(CpuSeconds() - cpuBefore < 0.02 * clock.elapsed() / 200.0 + 0.01,
+                 qPrintable(QString::number(CpuSeconds() - cpuBefore)));
+
+        QVERIFY(sawBusyDialog && sawBusyCursor);
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(t.status(), QStringLiteral("The search was stopped."));
-        QVERIFY(!t.enabled(IDC_EXEC_NEXT));
-        QVERIFY(!t.enabled(IDC_MORE));
-        QVERIFY(!t.dlg->CompiledPattern());
+        QVERIFY(!t.enabled(IDC_EXEC_NEXT) && !t.enabled(IDC_MORE));
+        QVERIFY(!t.dlg->Series().CompiledPattern());
         QCOMPARE(t.pattern()->GetTextBytes(), pattern);
         QCOMPARE(t.input()->GetTextBytes(), input);
-        QCOMPARE(CEngineSearch::RunningCount(), 1);
 
-        // The window may unload its library at once; the stopped call keeps
-        // the library mapped until it returns.
-        PcreSetDefaultLibraryNames({"libpcre-not-here.so.9"});
-        QString nowhere;
-        t.dlg->LoadLibraryFromPath(nowhere);
-        QVERIFY(!PcreIsLoaded());
-        QVERIFY(LibraryStillMapped("libpcre.so.3"));
-
-        // And the window works on meanwhile.
-        PcreSetDefaultLibraryNames({"libpcre.so.3"});
-        t.dlg->LoadLibraryFromPath(nowhere);
+        // The window works on, with the same library or another.
+        QString path = PC_FAKE_LIBRARY_DIR "/libfakepcre_full.so";
+        t.dlg->LoadLibraryFromPath(path);
         t.typePattern("b");
         t.click(IDC_EXEC);
         QCOMPARE(t.match(), (Range{20, 21}));
     }
-}
 
-void tst_RunawaySearch::slowSearchThatFinishesReportsItsResult()
-{
-    TesterDriver t;
-    t.typePattern("(a+)+$");
-    t.typeInput(BacktrackingInput(4));
-    t.click(IDC_EXEC);
-    QCOMPARE(t.status(), QStringLiteral("Not match."));
-    QVERIFY(!QApplication::activeModalWidget());
-}
+    void slowSearchThatFinishesReportsItsResult()
+    {
+        TesterDriver t;
+        t.typePattern("(a+)+$");
+        t.typeInput(BacktrackingInput(4));
+        t.click(IDC_EXEC);
+        QCOMPARE(t.status(), QStringLiteral("Not match."));
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // The engine recurses once or more per repetition: on a thread's usual
+    // stack these ended the program at about 8,500 repetitions.
+    void deepRecursion_data()
+    {
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("status");
+        const QByteArray as(100000, 'a');
+        QTest::newRow("(a)*$") << QByteArray("(a)*$") << as << "Match found!";
+        QTest::newRow("(.|\\n)*") << QByteArray("(.|\\n)*") << QByteArray("line\n").repeated(20000)
+                                  << "Match found!";
+        QTest::newRow("past the limit") << QByteArray("(a)*$") << QByteArray(2000000, 'a')
+                                        << "Engine error -21: recursion limit exceeded.";
+    }
+
+    void deepRecursion()
+    {
+        QFETCH(QByteArray, pattern);
+        QFETCH(QByteArray, input);
+        TesterDriver t;
+        t.setCheck(IDC_GREEDY, true);
+        typeAndExec(t, pattern, input);
+        QTEST(t.status(), "status");
+        QCOMPARE(t.input()->GetTextBytes(), input);
+    }
+};
 
 QTEST_MAIN(tst_RunawaySearch)
 #include "tst_runawaysearch.moc"

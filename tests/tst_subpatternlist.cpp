@@ -5,6 +5,7 @@
 
 #include "CListBox.h"
 
+#include <QAccessible>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -43,14 +44,16 @@ private slots:
         QTest::addColumn<QString>("lines");
         QTest::addColumn<int>("row");   // the line picked, and the range it selects
         QTest::addColumn<Range>("range");
+        QTest::addColumn<bool>("byScreenReader");   // selected without moving the current line
         QTest::newRow("sorted as text, unset pair omitted")
             << "(?<year>\\d{4})-(?<mon>\\d\\d)(x)?(?<Day>y)(a)(b)(c)(d)(e)(f)" << "2026-12yabcdef"
             << "0 {0,14}\n10 {13,14}\n5 {8,9}\n6 {9,10}\n7 {10,11}\n8 {11,12}\n9 {12,13}\nDay (4) {7,8}\n"
-               "mon (2) {5,7}\nyear (1) {0,4}" << 1 << Range{13, 14};
+               "mon (2) {5,7}\nyear (1) {0,4}" << 1 << Range{13, 14} << false;
         QTest::newRow("offsets past 65535") << "a(b)c" << QString(70000, 'x') + "abc"
-                                            << "0 {70000,70003}\n1 {70001,70002}" << 1 << Range{70001, 70002};
-        QTest::newRow("outside the match") << "a(?=(bc))" << "xabc" << "0 {1,2}\n1 {2,4}" << 1 << Range{2, 4};
-        QTest::newRow("first line, after focus") << "(a)(b)" << "ab" << "0 {0,2}\n1 {0,1}\n2 {1,2}" << 0 << Range{0, 2};
+                                            << "0 {70000,70003}\n1 {70001,70002}" << 1 << Range{70001, 70002} << false;
+        QTest::newRow("outside the match") << "a(?=(bc))" << "xabc" << "0 {1,2}\n1 {2,4}" << 1 << Range{2, 4} << true;
+        QTest::newRow("first line, after focus") << "(a)(b)" << "ab" << "0 {0,2}\n1 {0,1}\n2 {1,2}" << 0
+                                                 << Range{0, 2} << false;
     }
 
     void linesAndPicks()
@@ -60,6 +63,7 @@ private slots:
         QFETCH(QString, lines);
         QFETCH(int, row);
         QFETCH(Range, range);
+        QFETCH(bool, byScreenReader);
         TesterDriver t;
         t.setCheck(IDC_HIGHLIGHT, true);
         t.dlg->show();
@@ -70,7 +74,10 @@ private slots:
         QSignalSpy picks(list, &CSubpatternListDlg::WM_SUBPATTERN_SELECT);
         CListBox *box = list->List();
         box->setFocus(Qt::TabFocusReason);   // reaching the list picks nothing
-        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, box->visualItemRect(box->item(row)).center());
+        if (byScreenReader)
+            QAccessible::queryAccessibleInterface(box)->tableInterface()->selectRow(row);
+        else
+            QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, box->visualItemRect(box->item(row)).center());
         QCOMPARE(picks.size(), 1);
         QCOMPARE(t.selection(), range);
         // Only the match itself is coloured, not the picked range.
@@ -86,14 +93,14 @@ private slots:
         TesterDriver t;
         const char *error = nullptr;
         int errorOffset = 0;
-        PcreCodePtr code(PcreCompile("(?<x>a)?(b)(c)(d)", &error, &errorOffset, false));
+        const PcreCodePtr code = PcreCompile("(?<x>a)?(b)(c)(d)", &error, &errorOffset, false);
         const int offsets[12] = {0, 3, -1, 1, 2, -1, -1, -1};
         CSubpatternListDlg list(t.dlg.get());
-        list.Fill(code.get(), nullptr, offsets, 12);   // half-set pairs listed, the unset pair not
+        list.Fill(code, nullptr, offsets, 12);   // half-set pairs listed, the unset pair not
         QCOMPARE(linesOf(&list), "0 {0,3}\n2 {2,4294967295}\nx (1) {4294967295,1}");
-        list.Fill(code.get(), nullptr, offsets, 8);    // the remainder of the length dropped
+        list.Fill(code, nullptr, offsets, 8);    // the remainder of the length dropped
         QCOMPARE(linesOf(&list), "0 {0,3}\nx (1) {4294967295,1}");
-        list.Fill(nullptr, nullptr, offsets, 12);
+        list.Fill(PcreCodePtr(), nullptr, offsets, 12);
         QCOMPARE(linesOf(&list), QString());
     }
 

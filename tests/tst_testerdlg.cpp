@@ -86,7 +86,9 @@ private slots:
         QTest::newRow("Return in the locale field") << IDC_LOCALE << int(Qt::Key_Return) << false;
         QTest::newRow("Enter on a check box") << IDC_CASELESS << int(Qt::Key_Enter) << false;
         QTest::newRow("Return in the library path") << IDC_LIBRARY_PATH << int(Qt::Key_Return) << false;
-        QTest::newRow("Escape") << IDC_CASELESS << int(Qt::Key_Escape) << true;
+        QTest::newRow("Escape on a button") << IDC_BROWSE << int(Qt::Key_Escape) << true;
+        QTest::newRow("Escape in the pattern") << IDC_PATTERN << int(Qt::Key_Escape) << true;
+        QTest::newRow("Escape in the input") << IDC_INPUT << int(Qt::Key_Escape) << true;
         QTest::newRow("Cancel") << IDCANCEL << 0 << true;
     }
 
@@ -104,6 +106,7 @@ private slots:
         else
             t.click(id);
         QCOMPARE(finished.count(), int(closes));
+        QCOMPARE(t.dlg->result(), int(QDialog::Rejected));
         QCOMPARE(t.dlg->isVisible(), !closes);
         t.dlg->hide();
     }
@@ -112,10 +115,8 @@ private slots:
     {
         {
             TesterDriver t;
-            t.typePattern("(a)");
-            t.typeInput("a");
-            t.click(IDC_EXEC);
-            QVERIFY(t.dlg->CompiledPattern());
+            typeAndExec(t, "(a)", "a");
+            QVERIFY(t.dlg->Series().CompiledPattern());
         }
         QVERIFY(!PcreIsLoaded() && !PcreBinding.tables && !PcreBinding.library);
     }
@@ -123,15 +124,13 @@ private slots:
     void reloadEndsTheSeries()
     {
         TesterDriver t;
-        t.typePattern("(a)");
-        t.typeInput("aaa");
-        t.click(IDC_EXEC);
+        typeAndExec(t, "(a)", "aaa");
         QVERIFY(t.enabled(IDC_EXEC_NEXT) && t.enabled(IDC_MORE));
         QString path = QStringLiteral("libpcre.so.3");
         t.dlg->LoadLibraryFromPath(path);
         QVERIFY(PcreIsLoaded());
         QCOMPARE(path, kRealLibrary);
-        QVERIFY(!t.dlg->CompiledPattern());
+        QVERIFY(!t.dlg->Series().CompiledPattern());
         QVERIFY(!t.enabled(IDC_EXEC_NEXT) && !t.enabled(IDC_MORE));
     }
 };

@@ -4,6 +4,7 @@
 #include "DataExchange.h"
 #include "LocalText.h"
 #include "PcreBinding.h"
+#include "DialogTemplates.h"
 #include "resource.h"
 
 #include <QLabel>
@@ -12,12 +13,17 @@
 
 namespace {
 
-template <class T>
-T FullInfo(const pcre *code, const pcre_extra *extra, int what)
+// A value the engine does not give reads as empty.
+template <int What, typename Format>
+QString InfoText(const PcreCodePtr &code, const pcre_extra *extra, Format format)
 {
-    T value{};
-    PcreBinding.pcre_fullinfo(code, extra, what, &value);
-    return value;
+    const auto value = PcreFullInfo<What>(code, extra);
+    return value ? format(*value) : QString();
+}
+
+QString Number(long long value)
+{
+    return QString::number(value);
 }
 
 // The whole value, then its low-order byte as a character.
@@ -57,7 +63,7 @@ void LabelValuesWithCaptions(const CDialogBase &dialog)
 } // namespace
 
 CFullInfoDlg::CFullInfoDlg(QWidget *parent)
-    : CDialogBase(IDD_FULLINFO_DIALOG, parent)
+    : CDialogBase(LoadDialogTemplate(IDD_FULLINFO_DIALOG), parent)
 {
     LabelValuesWithCaptions(*this);
 }
@@ -111,36 +117,36 @@ QString CFullInfoDlg::OptionWords(unsigned long options)
     return words;
 }
 
-void CFullInfoDlg::FillFromPattern(const pcre *code, const pcre_extra *extra, const QByteArray &text)
+void CFullInfoDlg::FillFromPattern(const PcreCodePtr &code, const pcre_extra *extra, const QByteArray &text)
 {
     m_strPattern = DecodeLocalBytes(text);
-    if (!code || !PcreIsLoaded())
+    if (!code)
         return;
-    m_strBackRefMax = QString::number(FullInfo<int>(code, extra, PCRE_INFO_BACKREFMAX));
-    m_strCaptureCount = QString::number(FullInfo<int>(code, extra, PCRE_INFO_CAPTURECOUNT));
-    m_strFirstByte = FirstByteText(FullInfo<int>(code, extra, PCRE_INFO_FIRSTBYTE));
-    const bool hasFirstTable = FullInfo<const unsigned char *>(code, extra, PCRE_INFO_FIRSTTABLE) != nullptr;
-    m_strFirstTable = hasFirstTable ? QStringLiteral("Yes") : QStringLiteral("No");
-    m_strLastLiteral = LastLiteralText(FullInfo<int>(code, extra, PCRE_INFO_LASTLITERAL));
-    m_strSize = QString::number(FullInfo<size_t>(code, extra, PCRE_INFO_SIZE));
-    m_strStudySize = QString::number(FullInfo<size_t>(code, extra, PCRE_INFO_STUDYSIZE));
-    m_strOptions = OptionWords(FullInfo<unsigned long>(code, extra, PCRE_INFO_OPTIONS));
-    const NameTable names = NameTable::Of(code, extra);
-    m_nNameCount = names.count;
+    m_strBackRefMax = InfoText<PCRE_INFO_BACKREFMAX>(code, extra, Number);
+    m_strCaptureCount = InfoText<PCRE_INFO_CAPTURECOUNT>(code, extra, Number);
+    m_strFirstByte = InfoText<PCRE_INFO_FIRSTBYTE>(code, extra, FirstByteText);
+    m_strFirstTable = InfoText<PCRE_INFO_FIRSTTABLE>(code, extra, [](const unsigned char *table) {
+        return table ? QStringLiteral("Yes") : QStringLiteral("No");
+    });
+    m_strLastLiteral = InfoText<PCRE_INFO_LASTLITERAL>(code, extra, LastLiteralText);
+    m_strSize = InfoText<PCRE_INFO_SIZE>(code, extra, [](std::size_t size) { return QString::number(size); });
+    m_strStudySize = InfoText<PCRE_INFO_STUDYSIZE>(code, extra, [](std::size_t size) { return QString::number(size); });
+    m_strOptions = InfoText<PCRE_INFO_OPTIONS>(code, extra, OptionWords);
+    m_pNameTable = PcreNameTable::Of(*code.get_deleter().library, code.get(), extra);
+    // The counts as the engine gives them, even when its table cannot be
+    // read; the list then stays empty.
+    m_nNameCount = PcreFullInfo<PCRE_INFO_NAMECOUNT>(code, extra).value_or(0);
     m_strNameCount = QString::number(m_nNameCount);
-    m_nNameEntrySize = names.entrySize;
+    m_nNameEntrySize = PcreFullInfo<PCRE_INFO_NAMEENTRYSIZE>(code, extra).value_or(0);
     m_strNameEntrySize = QString::number(m_nNameEntrySize);
-    m_pNameTable = names.entries;
 }
 
 bool CFullInfoDlg::OnInitDialog()
 {
     CDialogBase::OnInitDialog();
     m_lstNames->ResetContent();
-    const NameTable names{m_nNameCount, m_nNameEntrySize, m_pNameTable};
-    if (names.IsUsable()) {
-        for (int i = 0; i < names.count; ++i)
-            m_lstNames->AddString(QByteArray::number(names.NumberAt(i)) + ' ' + names.NameAt(i));
-    }
+    for (int i = 0; i < m_pNameTable.Count(); ++i)
+        m_lstNames->AddString(QByteArray::number(m_pNameTable.NumberAt(i)) + ' '
+                              + QByteArray::fromStdString(m_pNameTable.NameAt(i)));
     return true;
 }

@@ -4,8 +4,8 @@
 // its caller releases after the dialog closes.
 
 #include "CDialogBase.h"
-#include "NameTable.h"
-#include "PcreApi.h"
+#include "PcreBinding.h"
+#include "PcreNameTable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,8 +19,9 @@ public:
     explicit CFullInfoDlg(QWidget *parent = nullptr);
 
     // Reads everything from the engine; must run before the dialog is shown.
-    // With no compiled pattern only the pattern text is shown.
-    void FillFromPattern(const pcre *code, const pcre_extra *extra, const QByteArray &text);
+    // With no compiled pattern only the pattern text is shown. The dialog
+    // only borrows the pattern: the caller keeps it until the dialog closes.
+    void FillFromPattern(const PcreCodePtr &code, const pcre_extra *extra, const QByteArray &text);
 
     // The option words of `options`, each followed by a space but the last.
     static QString OptionWords(unsigned long options);
@@ -35,7 +36,7 @@ protected:
 private:
     int m_nNameCount = 0;
     int m_nNameEntrySize = 0;
-    const unsigned char *m_pNameTable = nullptr;
+    PcreNameTable m_pNameTable;     // the checked view of the pattern's table
     CListBox *m_lstNames = nullptr;
     QString m_strBackRefMax;
     QString m_strCaptureCount;

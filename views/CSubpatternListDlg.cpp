@@ -2,7 +2,8 @@
 
 #include "CListBox.h"
 #include "DataExchange.h"
-#include "NameTable.h"
+#include "PcreNameTable.h"
+#include "DialogTemplates.h"
 #include "resource.h"
 
 #include <QPoint>
@@ -23,13 +24,14 @@ QByteArray SubpatternLine(const QByteArray &name, int number, int start, int end
 } // namespace
 
 CSubpatternListDlg::CSubpatternListDlg(QWidget *owner)
-    : CDialogBase(IDD_SUBPATTERNS_DIALOG, owner)
+    : CDialogBase(LoadDialogTemplate(IDD_SUBPATTERNS_DIALOG), owner)
 {
     CDataExchange dx(this, true);
     DoDataExchange(&dx);
     // Selection, not the current line: the list makes its first line current
-    // when it gains the focus from the keyboard, which picks nothing, and a
-    // click on that line must still pick it.
+    // when it gains the focus from the keyboard, which picks nothing, a click
+    // on that line must still pick it, and a screen reader selects a line
+    // without making it current.
     connect(m_lstSubpatterns, &QListWidget::itemSelectionChanged, this, &CSubpatternListDlg::OnSelChange);
 }
 
@@ -39,17 +41,17 @@ void CSubpatternListDlg::DoDataExchange(CDataExchange *pDX)
     DDX_Control(pDX, IDC_SUBPATTERN_LIST, m_lstSubpatterns);
 }
 
-void CSubpatternListDlg::Fill(const pcre *code, const pcre_extra *extra, const int *offsets, int length)
+void CSubpatternListDlg::Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets, int length)
 {
     m_lstSubpatterns->ResetContent();
     if (code && offsets) {
-        const NameTable names = NameTable::Of(code, extra);
+        const PcreNameTable names = PcreNameTable::Of(*code.get_deleter().library, code.get(), extra);
         for (int i = 0; i < length / 3; ++i) {
             const int start = offsets[2 * i];
             const int end = offsets[2 * i + 1];
             if (start == -1 && end == -1)
                 continue;
-            const int index = m_lstSubpatterns->AddString(SubpatternLine(names.NameOf(i), i, start, end));
+            const int index = m_lstSubpatterns->AddString(SubpatternLine(QByteArray::fromStdString(names.NameOf(i)), i, start, end));
             m_lstSubpatterns->SetItemData(index, QPoint(start, end));
         }
     }
@@ -58,9 +60,9 @@ void CSubpatternListDlg::Fill(const pcre *code, const pcre_extra *extra, const i
 
 void CSubpatternListDlg::OnSelChange()
 {
-    const int index = m_lstSubpatterns->GetCurSel();
-    if (index < 0 || !m_lstSubpatterns->item(index)->isSelected())
+    const QList<QListWidgetItem *> picked = m_lstSubpatterns->selectedItems();
+    if (picked.isEmpty())
         return;
-    const QPoint range = m_lstSubpatterns->GetItemData(index).toPoint();
+    const QPoint range = m_lstSubpatterns->GetItemData(m_lstSubpatterns->row(picked.first())).toPoint();
     emit WM_SUBPATTERN_SELECT(static_cast<quint32>(range.x()), static_cast<quint32>(range.y()));
 }

@@ -4,7 +4,7 @@
 // Picking a line asks the tester window to select that range.
 
 #include "CDialogBase.h"
-#include "PcreApi.h"
+#include "PcreBinding.h"
 
 class CListBox;
 
@@ -15,8 +15,9 @@ public:
     explicit CSubpatternListDlg(QWidget *owner);
 
     // Lists one line per set pair of `offsets` (`length` ints); with no
-    // compiled pattern the list stays empty.
-    void Fill(const pcre *code, const pcre_extra *extra, const int *offsets, int length);
+    // compiled pattern the list stays empty. Names come from the pattern's
+    // table of names; a library whose table cannot be read gives none.
+    void Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets, int length);
 
     CListBox *List() const { return m_lstSubpatterns; }
 

@@ -56,7 +56,7 @@ bool DriveTester(CTesterDlg &tester)
     click(tester, IDC_EXEC);
     click(tester, IDC_MORE);
     const CSubpatternListDlg *list = tester.SubpatternList();
-    if (tester.OffsetsSize() == 0 || !input->IsColoredRed(tester.Offsets()[0]) || !list
+    if (tester.Series().OffsetsSize() == 0 || !input->IsColoredRed(tester.Series().Offsets()[0]) || !list
         || !list->isVisible() || list->List()->GetCount() != 3)
         return false;
     // Picking the year selects just that part of the match, so the rest of

@@ -4,15 +4,17 @@
 // against the real engine library.
 //
 // Input layout: byte 0 is the modifier word (bit 0 /i, 1 /m, 2 /s, 3 /x,
-// 4 Greedy, 5 Highlight matches, 6 Locale:); the pattern runs to the first
-// NUL byte; the subject is the rest.
-
-#include "CEngineSearch.h"
+// 4 Greedy, 5 Highlight matches, 6 Locale:); byte 1 says how long the
+// subject is, in steps of 256 bytes (0: as given); the pattern runs to the
+// first NUL byte; the subject is the rest, repeated up to that length. A few
+// bytes of input so describe the long subjects that drive the engine deep
+// into recursion, where it used to run off its stack.
 #include "CFullInfoDlg.h"
 #include "CRichEditCtrl.h"
 #include "CSubpatternListDlg.h"
 #include "CTesterDlg.h"
 #include "PcreBinding.h"
+#include "SearchWait.h"
 #include "resource.h"
 
 #include <QAbstractButton>
@@ -47,8 +49,9 @@ void SetModifiers(uint8_t word)
 
 void CheckMatchInside(qint64 length)
 {
-    const int *offsets = g_dlg->Offsets();
-    if (!g_dlg->CompiledPattern() || !offsets || g_dlg->LastResult() <= 0)
+    const MatchSeries &series = g_dlg->Series();
+    const int *offsets = series.Offsets();
+    if (!series.CompiledPattern() || !offsets || series.LastResult() <= 0)
         return;
     Require(offsets[0] >= 0 && offsets[0] <= offsets[1] && offsets[1] <= length);
 }
@@ -57,7 +60,7 @@ void ShowDetails(const QByteArray &pattern)
 {
     const PcreStudiedPattern studied = PcreCompileAndStudy(pattern.constData());
     CFullInfoDlg details(g_dlg);
-    details.FillFromPattern(studied.code.get(), studied.extra.get(), pattern);
+    details.FillFromPattern(studied.code, studied.extra.get(), pattern);
     details.Create();
 }
 
@@ -72,7 +75,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     g_app = new QApplication(*argc, *argv);
     // Searches run to their end here: the fuzzer's own timeout catches
     // runaway ones.
-    CEngineSearch::SetGracePeriod(std::chrono::hours(24));
+    SetSearchGracePeriod(std::chrono::hours(24));
     g_dlg = new CTesterDlg;
     g_dlg->Create();
     return 0;
@@ -80,14 +83,17 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 1)
+    if (size < 2)
         return 0;
-    const QByteArray rest(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    const QByteArray rest(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
     const qsizetype nul = rest.indexOf('\0');
     const QByteArray pattern = nul < 0 ? rest : rest.left(nul);
-    const QByteArray subject = nul < 0 ? QByteArray() : rest.mid(nul + 1);
+    QByteArray subject = nul < 0 ? QByteArray() : rest.mid(nul + 1);
     if (subject.isEmpty())
         return 0;   // an empty input only opens a message box
+    const qsizetype length = qsizetype(data[1]) * 256;
+    if (length > subject.size())
+        subject = subject.repeated(length / subject.size() + 1).left(length);
 
     auto *patternField = qobject_cast<CRichEditCtrl *>(g_dlg->GetDlgItem(IDC_PATTERN));
     auto *inputField = qobject_cast<CRichEditCtrl *>(g_dlg->GetDlgItem(IDC_INPUT));

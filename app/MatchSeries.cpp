@@ -1,0 +1,161 @@
+#include "MatchSeries.h"
+
+#include "EngineMessages.h"
+#include "PcreSearch.h"
+
+namespace {
+
+bool IsUtf8Continuation(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+MatchSeries::MatchSeries(Waiter waiter)
+    : m_waiter(std::move(waiter))
+    , m_search(std::make_unique<PcreSearch>())
+{
+    if (!m_waiter)
+        m_waiter = [](PcreSearch &search) { search.Call().WaitForEnd(); };
+}
+
+MatchSeries::~MatchSeries() = default;
+
+void MatchSeries::ReleasePattern()
+{
+    // The handles give the memory back through the library that made it,
+    // whatever library is loaded now.
+    m_pExtra = PcreExtraPtr();
+    m_pRegex = PcreCodePtr();
+}
+
+MatchSeries::Outcome MatchSeries::Exec(const QByteArray &pattern, int options, const QByteArray &subject)
+{
+    m_nOptions = options;
+    m_strInput = subject;
+    ReleasePattern();
+    const char *errorText = nullptr;
+    int errorOffset = 0;
+    m_pRegex = PcreCompileWithOptions(pattern.constData(), m_nOptions, &errorText, &errorOffset);
+    if (!m_pRegex)
+        return End(PcreIsLoaded() ? CompileErrorMessage(errorText, errorOffset) : NoLibraryMessage());
+    m_pExtra = PcreStudy(m_pRegex, &errorText);
+
+    QString problem;
+    if (!SizeOffsets(problem))
+        return End(problem);
+    return Conclude(RunSearch(0, 0, problem), problem);
+}
+
+// The offsets vector holds a pair and a work slot for the whole match and
+// for every capturing subpattern, as many as the library says there are.
+bool MatchSeries::SizeOffsets(QString &problem)
+{
+    const auto count = PcreFullInfo<PCRE_INFO_CAPTURECOUNT>(m_pRegex, m_pExtra.get());
+    const auto size = PcreFullInfo<PCRE_INFO_SIZE>(m_pRegex, m_pExtra.get());
+    // Each subpattern takes several bytes of the compiled pattern.
+    if (!count || *count < 0 || *count > PCRE_MAX_CAPTURES || (size && std::size_t(*count) > *size)) {
+        problem = ImpossibleAnswerMessage(count ? QStringLiteral("%1 capturing subpatterns").arg(*count)
+                                                : QStringLiteral("no count of capturing subpatterns"));
+        return false;
+    }
+    m_nOffsetsSize = *count * 3 + 3;
+    m_pOffsets = std::make_unique_for_overwrite<int[]>(std::size_t(m_nOffsetsSize));
+    return true;
+}
+
+MatchSeries::Outcome MatchSeries::ExecNext()
+{
+    if (!m_pRegex)
+        return End(ExecResultMessage(PCRE_ERROR_NULL));
+    Outcome outcome = SearchAfterPreviousMatch();
+    if (outcome.matched)
+        outcome.message = QStringLiteral("Matches found!");   // for every later match, the last one too
+    return outcome;
+}
+
+// After an empty match at e, the next match must not be that same empty
+// match again: first try a non-empty match anchored at e, then search on
+// from the next character.
+MatchSeries::Outcome MatchSeries::SearchAfterPreviousMatch()
+{
+    const bool previousWasEmpty = m_pOffsets[0] == m_pOffsets[1];
+    QString failure;
+    if (!previousWasEmpty)
+        return Conclude(RunSearch(m_nNextStart, 0, failure), failure);
+
+    const bool ran = RunSearch(m_nNextStart, PCRE_NOTEMPTY | PCRE_ANCHORED, failure);
+    if (!ran || m_nLastResult != PCRE_ERROR_NOMATCH)
+        return Conclude(ran, failure);
+    const int next = NextCharacterStart(m_nNextStart);
+    if (next > m_strInput.size())
+        return End(ExecResultMessage(PCRE_ERROR_NOMATCH));
+    return Conclude(RunSearch(next, 0, failure), failure);
+}
+
+int MatchSeries::NextCharacterStart(int offset) const
+{
+    const unsigned long patternOptions = PcreFullInfo<PCRE_INFO_OPTIONS>(m_pRegex, m_pExtra.get()).value_or(0);
+    int next = offset + 1;
+    if (patternOptions & PCRE_UTF8) {
+        while (next < m_strInput.size() && IsUtf8Continuation(m_strInput[next]))
+            ++next;
+    }
+    return next;
+}
+
+// One contained search of the subject; false, with `failure` saying why,
+// when it gave no engine result (stopped, crashed, impossible answers).
+bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
+{
+    PcreSearch::Request request;
+    request.library = m_pRegex.get_deleter().library.get();
+    request.code = m_pRegex.get();
+    request.extra = m_pExtra.get();
+    request.subject = m_strInput.constData();
+    request.length = int(m_strInput.size());
+    request.startOffset = startOffset;
+    request.options = callOptions;
+    request.offsetsSize = m_nOffsetsSize;
+
+    if (m_search->Start(request))
+        m_waiter(*m_search);
+    const PcreSearch::Answer answer = m_search->Finish(m_pOffsets.get());
+    m_nLastResult = answer.result;
+    if (answer.kind == PcreSearch::Answer::Kind::Result)
+        return true;
+    failure = SearchFailureMessage(answer);
+    return false;
+}
+
+MatchSeries::Outcome MatchSeries::Conclude(bool ran, const QString &failure)
+{
+    if (!ran)
+        return End(failure);
+    if (m_nLastResult <= 0)
+        return End(ExecResultMessage(m_nLastResult));
+    return Found();
+}
+
+MatchSeries::Outcome MatchSeries::Found()
+{
+    Outcome outcome;
+    outcome.matched = true;
+    m_nNextStart = m_pOffsets[1];
+    // The last byte can be a match too, so the series goes on while any byte
+    // follows the match.
+    outcome.canContinue = m_nNextStart < m_strInput.size();
+    outcome.captured = m_nLastResult > 1;
+    outcome.message = outcome.canContinue ? QStringLiteral("Matches found!") : QStringLiteral("Match found!");
+    return outcome;
+}
+
+// A failed call ends the series: the message says why.
+MatchSeries::Outcome MatchSeries::End(const QString &message)
+{
+    ReleasePattern();
+    Outcome outcome;
+    outcome.message = message;
+    return outcome;
+}

@@ -1,0 +1,88 @@
+#pragma once
+// One loaded PCRE library file: its handle, the seven entry points the
+// program needs, and whatever else it exports on request.
+//
+// A library is shared: everything allocated by it (a compiled pattern, its
+// study data) holds a reference and is given back through it, so the file
+// stays mapped until the last of its memory is gone, whatever library the
+// window has loaded since.
+
+#include "PcreApi.h"
+#include "SharedLibrary.h"
+
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct PcreEntryPoints
+{
+    PcreVersionFn pcre_version = nullptr;
+    PcreFullinfoFn pcre_fullinfo = nullptr;
+    PcreCompileFn pcre_compile = nullptr;
+    PcreExecFn pcre_exec = nullptr;
+    PcreStudyFn pcre_study = nullptr;
+    void *pcre_malloc = nullptr;    // address of the exported variable; required, never used
+    PcreFreeSubstringFn pcre_free_substring = nullptr;
+};
+
+class PcreLibrary
+{
+public:
+    enum class LoadStatus {
+        Loaded,
+        NotLoadable,         // the loader refused the file (or found none)
+        MissingEntryPoint,   // it loaded, but an entry point is missing or foreign
+    };
+    struct LoadResult
+    {
+        std::shared_ptr<const PcreLibrary> library;
+        LoadStatus status = LoadStatus::NotLoadable;
+        std::string reason;  // empty when loaded
+    };
+
+    // Loads `path`: a bare name through the loader's search, a path from a
+    // snapshot of the file. The seven names must be defined in the file
+    // itself.
+    static LoadResult Load(const std::string &path);
+
+    const PcreEntryPoints &Api() const { return m_api; }
+
+    // Full canonical path of the file.
+    std::string ModulePath() const { return m_file.canonicalPath(); }
+
+    // The version text, at most kMaxVersionLength bytes of it: a text
+    // without its terminating NUL is cut rather than read without end.
+    std::string Version() const;
+    static constexpr std::size_t kMaxVersionLength = 256;
+
+    // Another exported name of the file (pcre_config, pcre_dfa_exec, ...);
+    // null when the file itself does not define it.
+    void *OptionalSymbol(const char *name) const { return m_file.ownSymbol(name); }
+
+    // Gives engine memory back to the engine's own allocator; null is fine.
+    void Free(const void *memory) const;
+
+    // pcre_fullinfo() with the destination type fixed by the code. Nothing
+    // when the engine refuses the query. A destination wider than the type
+    // catches a library that writes more than it should.
+    template <int What>
+    std::optional<typename PcreInfo<What>::Type> FullInfo(const pcre *code, const pcre_extra *extra) const
+    {
+        using Type = typename PcreInfo<What>::Type;
+        alignas(16) unsigned char scratch[64] = {};
+        if (!code || m_api.pcre_fullinfo(code, extra, What, scratch) != 0)
+            return std::nullopt;
+        Type value;
+        std::memcpy(&value, scratch, sizeof value);
+        return value;
+    }
+
+    explicit PcreLibrary(SharedLibrary file, const PcreEntryPoints &api);
+
+private:
+    SharedLibrary m_file;
+    PcreEntryPoints m_api;
+};
+
+using PcreLibraryRef = std::shared_ptr<const PcreLibrary>;

@@ -1,0 +1,148 @@
+#include "PcreSearch.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// What the child hands back, at the start of the shared block.
+struct SharedAnswer
+{
+    int result;
+    int offsets[1];     // offsetsSize ints
+};
+
+std::size_t SharedSizeFor(int offsetsSize)
+{
+    return offsetof(SharedAnswer, offsets) + sizeof(int) * std::size_t(std::max(offsetsSize, 1));
+}
+
+// A library that does not say how large its frames are is taken to use the
+// largest PCRE 8.x frame seen in practice (debug builds), so its limit errs
+// on the safe side.
+constexpr int kAssumedFrameSize = 2048;
+
+// PCRE 8.30 and later answer this special call with the negative size of one
+// frame of their recursive matcher; earlier ones refuse the null pattern.
+int EngineFrameSize(const PcreEntryPoints &api)
+{
+    const int answer = api.pcre_exec(nullptr, nullptr, nullptr, -999, -999, 0, nullptr, 0);
+    return answer < -16 && answer > -(1 << 20) ? -answer : 0;
+}
+
+// The study data with the recursion limit added: the engine recurses once or
+// more per repetition of a group, and without a limit a long subject would
+// run it off the end of the stack.
+PcreExtraBlock LimitedExtra(const pcre_extra *studied, unsigned long recursionLimit)
+{
+    PcreExtraBlock block{};
+    if (studied) {
+        const auto *given = reinterpret_cast<const PcreExtraBlock *>(studied);
+        block.flags = given->flags & (PCRE_EXTRA_STUDY_DATA | PCRE_EXTRA_MATCH_LIMIT | PCRE_EXTRA_EXECUTABLE_JIT
+                                      | PCRE_EXTRA_MATCH_LIMIT_RECURSION);
+        block.study_data = given->study_data;
+        block.match_limit = given->match_limit;
+        block.executable_jit = given->executable_jit;
+        if (block.flags & PCRE_EXTRA_MATCH_LIMIT_RECURSION)
+            recursionLimit = std::min(recursionLimit, given->match_limit_recursion);
+    }
+    block.flags |= PCRE_EXTRA_MATCH_LIMIT_RECURSION;
+    block.match_limit_recursion = recursionLimit;
+    return block;
+}
+
+void SearchInChild(const PcreSearch::Request &request, void *shared)
+{
+    const PcreEntryPoints &api = request.library->Api();
+    const unsigned long limit = PcreSearch::RecursionLimitFor(EngineFrameSize(api));
+    PcreExtraBlock extra = LimitedExtra(request.extra, limit);
+    auto *answer = static_cast<SharedAnswer *>(shared);
+    answer->result = api.pcre_exec(request.code, reinterpret_cast<const pcre_extra *>(&extra), request.subject,
+                                   request.length, request.startOffset, request.options, answer->offsets,
+                                   request.offsetsSize);
+}
+
+std::string Pair(int index, int start, int end)
+{
+    return "pair " + std::to_string(index) + " is " + std::to_string(start) + ".." + std::to_string(end);
+}
+
+} // namespace
+
+PcreSearch::~PcreSearch() = default;
+
+unsigned long PcreSearch::RecursionLimitFor(int frameSize)
+{
+    const int frame = frameSize > 0 ? frameSize : kAssumedFrameSize;
+    return ContainedCall::UsableStackSize() / std::size_t(frame);
+}
+
+bool PcreSearch::Start(const Request &request)
+{
+    m_request = request;
+    const std::size_t needed = SharedSizeFor(request.offsetsSize);
+    if (!m_call || m_call->SharedSize() < needed)
+        m_call = std::make_unique<ContainedCall>(needed);
+    return m_call->Start([request](void *shared) { SearchInChild(request, shared); });
+}
+
+PcreSearch::Answer PcreSearch::Finish(int *offsets)
+{
+    Answer answer;
+    const ContainedCall::Outcome outcome = m_call->Result();
+    switch (outcome.ending) {
+    case ContainedCall::Ending::Returned:
+        break;
+    case ContainedCall::Ending::Stopped:
+    case ContainedCall::Ending::TimedOut:
+        answer.kind = Answer::Kind::Stopped;
+        return answer;
+    default:
+        answer.kind = Answer::Kind::Crashed;
+        answer.problem = outcome.Describe();
+        return answer;
+    }
+    const auto *shared = static_cast<const SharedAnswer *>(m_call->Shared());
+    answer.result = shared->result;
+    if (answer.result > 0) {
+        answer.problem = PcreCheckOffsets(answer.result, shared->offsets, m_request.offsetsSize, m_request.length);
+        if (!answer.problem.empty()) {
+            answer.kind = Answer::Kind::BadAnswer;
+            return answer;
+        }
+        std::memcpy(offsets, shared->offsets, sizeof(int) * std::size_t(m_request.offsetsSize));
+        // As the engine documents: pairs past the result are unset. What a
+        // library left there is not read as offsets.
+        for (int i = 2 * answer.result; i < 2 * (m_request.offsetsSize / 3); ++i)
+            offsets[i] = -1;
+    }
+    return answer;
+}
+
+PcreSearch::Answer PcreSearch::Run(const Request &request, int *offsets)
+{
+    PcreSearch search;
+    search.Start(request);
+    search.Call().WaitForEnd();
+    return search.Finish(offsets);
+}
+
+std::string PcreCheckOffsets(int result, const int *offsets, int offsetsSize, int length)
+{
+    const int pairs = offsetsSize / 3;
+    if (result > pairs)
+        return "it reported " + std::to_string(result) + " pairs of offsets, where there is room for "
+               + std::to_string(pairs);
+    for (int i = 0; i < result; ++i) {
+        const int start = offsets[2 * i];
+        const int end = offsets[2 * i + 1];
+        if (i > 0 && start == -1 && end == -1)
+            continue;   // a subpattern that took no part
+        if (start < 0 || end < 0 || start > length || end > length)
+            return Pair(i, start, end) + ", outside the " + std::to_string(length) + " bytes of the input";
+        if (start > end)
+            return Pair(i, start, end) + ": it starts after its end";
+    }
+    return {};
+}

@@ -1,0 +1,74 @@
+#pragma once
+// One pcre_exec() call run in a child process (ContainedCall), with its
+// answer checked: whatever the library does while matching — crash, abort,
+// recurse past its stack, never return, report offsets that cannot be — the
+// caller gets a result or a reason, never the end of the program.
+//
+// The child sees the compiled pattern, its tables, the library and the
+// subject as the parent had them when the search started; the caller keeps
+// them unchanged until the search has ended (or stops it).
+
+#include "ContainedCall.h"
+#include "PcreLibrary.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+class PcreSearch
+{
+public:
+    struct Request
+    {
+        const PcreLibrary *library = nullptr;
+        const pcre *code = nullptr;
+        const pcre_extra *extra = nullptr;
+        const char *subject = nullptr;
+        int length = 0;
+        int startOffset = 0;
+        int options = 0;
+        int offsetsSize = 0;    // ints in the offsets vector, a multiple of 3
+    };
+
+    struct Answer
+    {
+        enum class Kind {
+            Result,       // the engine returned `result`; offsets are checked
+            BadAnswer,    // it returned offsets or a count that cannot be
+            Stopped,      // Stop() ended it
+            Crashed,      // the call ended the child: `problem` says how
+        };
+        Kind kind = Kind::Result;
+        int result = 0;
+        std::string problem;
+    };
+
+    PcreSearch() = default;
+    ~PcreSearch();
+
+    // Starts the call; false (and Finish() tells why) when no child could be
+    // made.
+    bool Start(const Request &request);
+    ContainedCall &Call() { return *m_call; }
+    void Stop() { m_call->Stop(); }
+
+    // Once the call has ended: what it gave. On Result with a positive
+    // result, `offsets` receives the request's offsetsSize ints.
+    Answer Finish(int *offsets);
+
+    // Start(), wait for the end, Finish().
+    static Answer Run(const Request &request, int *offsets);
+
+    // The recursion limit a search runs under: as many engine frames as the
+    // child's stack holds. `frameSize` is what the library reports for one,
+    // or 0 when it does not say.
+    static unsigned long RecursionLimitFor(int frameSize);
+
+private:
+    Request m_request;
+    std::unique_ptr<ContainedCall> m_call;
+};
+
+// Empty when the pairs an engine result sets are inside a subject of
+// `length` bytes and in order; otherwise what is wrong with them.
+std::string PcreCheckOffsets(int result, const int *offsets, int offsetsSize, int length);

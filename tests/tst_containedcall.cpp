@@ -1,0 +1,88 @@
+// Work run in a child process ends only the child, whatever it does, and
+// Stop() leaves nothing running.
+
+#include "ContainedCall.h"
+
+#include <QTest>
+
+#include <csignal>
+#include <cstdlib>
+
+using Ending = ContainedCall::Ending;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Recursion that the optimiser cannot turn into a loop.
+int Recurse(volatile char *previous, long depth)
+{
+    volatile char frame[1024];
+    frame[0] = previous ? previous[0] : 1;
+    if (depth <= 0)
+        return frame[0];
+    return Recurse(frame, depth - 1) + frame[1023];
+}
+
+using Work = void (*)(void *);
+
+void Answer(void *shared) { *static_cast<int *>(shared) = 42; }
+void Segfault(void *) { std::raise(SIGSEGV); }
+void Abort(void *) { std::abort(); }
+void Exit3(void *) { std::_Exit(3); }
+void OverflowStack(void *) { Recurse(nullptr, 1L << 40); }
+// 200 MB of frames: more than a thread's default stack, within ours.
+void RecurseDeep(void *shared) { *static_cast<int *>(shared) = Recurse(nullptr, 200 * 1024) ? 7 : 7; }
+
+} // namespace
+
+Q_DECLARE_METATYPE(Work)
+Q_DECLARE_METATYPE(ContainedCall::Ending)
+
+class tst_ContainedCall : public QObject
+{
+    Q_OBJECT
+private slots:
+    void endings_data()
+    {
+        QTest::addColumn<Work>("work");
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("returns") << Work(Answer) << Ending::Returned << "returned" << 42;
+        QTest::newRow("deep recursion") << Work(RecurseDeep) << Ending::Returned << "returned" << 7;
+        QTest::newRow("segfault") << Work(Segfault) << Ending::Crashed << "crashed (SIGSEGV)" << 0;
+        QTest::newRow("abort") << Work(Abort) << Ending::Crashed << "crashed (SIGABRT)" << 0;
+        QTest::newRow("stack overflow") << Work(OverflowStack) << Ending::Crashed << "crashed (SIGSEGV)" << 0;
+        QTest::newRow("exit") << Work(Exit3) << Ending::Exited << "ended the process with exit status 3" << 0;
+    }
+
+    void endings()
+    {
+        QFETCH(Work, work);
+        ContainedCall call(sizeof(int));
+        QVERIFY(call.Start(work));
+        QVERIFY(call.Wait(60s));
+        QTEST(call.Result().ending, "ending");
+        QTEST(QString::fromStdString(call.Result().Describe()), "description");
+        QTEST(*static_cast<int *>(call.Shared()), "answer");
+    }
+
+    // A call that never returns is gone the moment it is stopped.
+    void stopEndsTheWorkAtOnce()
+    {
+        ContainedCall call(sizeof(int));
+        QVERIFY(call.Start([](void *) {
+            for (volatile int spinning = 1; spinning;) {
+            }
+        }));
+        QVERIFY(!call.Wait(50ms));
+        QVERIFY(call.IsRunning());
+        call.Stop();
+        QVERIFY(!call.IsRunning());
+        QCOMPARE(call.Result().ending, Ending::Stopped);
+        QCOMPARE(QString::fromStdString(call.Result().Describe()), QStringLiteral("was stopped"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ContainedCall)
+#include "tst_containedcall.moc"
