@@ -1,6 +1,6 @@
-// Compiled patterns saved to a file (">file") and loaded back ("<file"), as
-// the test program writes and reads them: the sizes of the pattern and of
-// its study data, big-endian, then the two blocks as they are in memory.
+// Compiled patterns saved (">file") and loaded back ("<file") as the test
+// program writes and reads them: the sizes of the pattern and of its study
+// data, big-endian, then the two blocks as they are in memory.
 
 #include "CaseRun.h"
 
@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 
 namespace {
 
@@ -58,46 +57,47 @@ std::uint32_t bigEndian(const unsigned char *bytes)
 
 } // namespace
 
+// The file is kept in memory, for the cases after this one: the test
+// program's folder would be the user's.
 void CaseRun::savePattern()
 {
     const std::string &name = m_modifiers.saveTo;
-    if (name.find('/') != std::string::npos) {
-        m_out.format("Unable to open %s: %s\n", name.c_str(), "only plain names are kept, in the run's folder");
-        return;
-    }
     std::string bytes;
     putBigEndian(bytes, m_size);
     putBigEndian(bytes, m_studySize);
     const std::size_t codeStart = bytes.size();
-    bytes.resize(codeStart + m_size);
+    bytes.resize(codeStart + m_size + (m_extra ? m_studySize : 0));
     SafeRead(m_code, bytes.data() + codeStart, m_size);
-    std::string study(m_studySize, '\0');
+    char *study = bytes.data() + codeStart + m_size;
     if (m_extra && m_extra->study_data)
-        SafeRead(m_extra->study_data, study.data(), study.size());
+        SafeRead(m_extra->study_data, study, m_studySize);
     if (m_modifiers.flip && m_size >= sizeof(PcreCodeHeader)) {
-        auto *codeHeader = reinterpret_cast<PcreCodeHeader *>(bytes.data() + codeStart);
-        flipHeader(*codeHeader);
-        if (m_extra && (m_extra->flags & PCRE_EXTRA_STUDY_DATA) && study.size() >= sizeof(PcreStudyData))
-            flipStudyData(*reinterpret_cast<PcreStudyData *>(study.data()));
+        flipHeader(*reinterpret_cast<PcreCodeHeader *>(bytes.data() + codeStart));
+        if (m_extra && (m_extra->flags & PCRE_EXTRA_STUDY_DATA) && m_studySize >= sizeof(PcreStudyData))
+            flipStudyData(*reinterpret_cast<PcreStudyData *>(study));
     }
-    const std::string path = m_env.savedPatternDir + "/" + name;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        m_out.format("Unable to open %s: %s\n", name.c_str(), std::strerror(errno));
-        return;
-    }
-    if (!file.write(bytes.data(), std::streamsize(bytes.size())).flush()) {
-        m_out.format("Write error on %s: %s\n", name.c_str(), std::strerror(errno));
-        return;
-    }
+    m_state.savedPatterns[name] = std::move(bytes);
     m_out.format("Compiled pattern written to %s\n", name.c_str());
-    if (m_extra) {
-        file.write(study.data(), std::streamsize(study.size())).flush();
-        if (!file)
-            m_out.format("Write error on %s: %s\n", name.c_str(), std::strerror(errno));
-        else
-            m_out.format("Study data written to %s\n", name.c_str());
+    if (m_extra)
+        m_out.format("Study data written to %s\n", name.c_str());
+}
+
+// A pattern an earlier case saved, or one of the saved patterns of the
+// test data, which RunTest copies in as testsaved16 and testsaved32.
+bool CaseRun::savedPattern(const std::string &name, std::string &bytes)
+{
+    if (const auto saved = m_state.savedPatterns.find(name); saved != m_state.savedPatterns.end()) {
+        bytes = saved->second;
+        return true;
     }
+    const bool copied = name == "testsaved16" || name == "testsaved32";
+    const FileText file = copied ? ReadTestFile(m_env.testdata + "/" + name.substr(4)) : FileText{{}, std::strerror(ENOENT)};
+    if (!file.error.empty()) {
+        m_out.format("Failed to open %s: %s\n", name.c_str(), file.error.c_str());
+        return false;
+    }
+    bytes = file.text;
+    return true;
 }
 
 void CaseRun::runLoaded()
@@ -111,7 +111,7 @@ void CaseRun::runLoaded()
         name.remove_prefix(1);
     while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back())))
         name.remove_suffix(1);
-    if (!loadPattern(name)) {
+    if (!loadPattern(std::string(name))) {
         echo(m_case.trailer);
         return;
     }
@@ -120,31 +120,33 @@ void CaseRun::runLoaded()
     runSubjects();
 }
 
-bool CaseRun::loadPattern(std::string_view fileName)
+bool CaseRun::loadPattern(const std::string &name)
 {
-    const std::string name(fileName);
-    std::ifstream file(m_env.savedPatternDir + "/" + name, std::ios::binary);
-    if (name.find('/') != std::string::npos || !file) {
-        m_out.format("Failed to open %s: %s\n", name.c_str(),
-                     name.find('/') != std::string::npos ? "only plain names are kept, in the run's folder"
-                                                          : std::strerror(errno));
+    std::string bytes;
+    if (!savedPattern(name, bytes))
         return false;
-    }
-    unsigned char sizes[8];
+    std::size_t used = 0;
+    const auto take = [&](void *into, std::size_t length) {
+        if (bytes.size() - used < length)
+            return false;
+        std::memcpy(into, bytes.data() + used, length);
+        used += length;
+        return true;
+    };
     const auto readFailed = [&] {
         m_out.format("Failed to read data from %s\n", name.c_str());
         return false;
     };
-    if (!file.read(reinterpret_cast<char *>(sizes), 8))
+    unsigned char sizes[8];
+    if (!take(sizes, sizeof sizes))
         return readFailed();
     const std::uint32_t size = bigEndian(sizes);
     const std::uint32_t studySize = bigEndian(sizes + 4);
-    if (size < sizeof(PcreCodeHeader) || size > kMaxTestFileSize || studySize > kMaxTestFileSize)
+    if (size < sizeof(PcreCodeHeader) || size > bytes.size())
         return readFailed();
     m_code = static_cast<pcre *>(std::malloc(size));
     m_codeLoaded = true;
-    if (!file.read(reinterpret_cast<char *>(m_code), size))
-        return readFailed();
+    take(m_code, size);
     const auto codeHeader = header();
     if (!codeHeader) {
         m_out.format("Data in %s is not a compiled PCRE regex\n", name.c_str());
@@ -154,12 +156,13 @@ bool CaseRun::loadPattern(std::string_view fileName)
     const bool showFlip = flipped && m_case.patternLines.front().find("<!") == std::string::npos;
     m_out.format("Compiled pattern%s loaded from %s\n", showFlip ? " (byte-inverted)" : "", name.c_str());
     if (studySize) {
+        if (studySize > bytes.size() - used)
+            return readFailed();
         m_extra = static_cast<PcreExtraBlock *>(std::calloc(1, sizeof(PcreExtraBlock) + studySize));
         m_extraOrigin = ExtraOrigin::Loaded;
         m_extra->flags = PCRE_EXTRA_STUDY_DATA;
         m_extra->study_data = m_extra + 1;
-        if (!file.read(static_cast<char *>(m_extra->study_data), studySize))
-            return readFailed();
+        take(m_extra->study_data, studySize);
         m_out.format("Study data loaded from %s\n", name.c_str());
         m_study = true;
     } else {

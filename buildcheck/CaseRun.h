@@ -86,7 +86,8 @@ private:
     // CasePatternFiles.cpp: saving and loading compiled patterns
     void savePattern();
     void runLoaded();
-    bool loadPattern(std::string_view name);
+    bool savedPattern(const std::string &name, std::string &bytes);
+    bool loadPattern(const std::string &name);
     bool reportLoadMode();
 
     // CaseMatching.cpp: the subjects and the matching

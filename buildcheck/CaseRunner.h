@@ -33,7 +33,7 @@ struct RunEnvironment
     LibraryFeatures features;
     Way way{"plain", -1, 0, false};
     std::map<std::string, std::string> locales;   // name in a file -> locale to set
-    std::string savedPatternDir;                  // where ">file" and "<file" go
+    std::string testdata;                         // the folder of the test files
 };
 
 // What the test program carries from one pattern of a file to the next.
@@ -42,6 +42,7 @@ struct FileState
     bool verifyJit = false;          // once S++ was seen
     std::vector<int> offsets;        // grows with \O, never shrinks
     std::vector<int> dfaWorkspace;
+    std::map<std::string, std::string> savedPatterns;   // ">file": name -> contents
 };
 
 // The skip reason of the one feature no library exports the means for:

@@ -240,32 +240,6 @@ std::vector<PlannedFile> planPairs(const Arguments &arguments)
     return plan;
 }
 
-// Where patterns saved by ">file" go for the run, with the saved patterns
-// of the test data put in as RunTest puts them in its own directory.
-class SavedPatternDir
-{
-public:
-    explicit SavedPatternDir(const std::string &testdata)
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pcre-buildcheck-XXXXXX").string();
-        if (mkdtemp(pattern.data()))
-            m_path = pattern;
-        std::error_code error;
-        for (const char *bits : {"16", "32"})
-            std::filesystem::copy_file(testdata + "/saved" + bits, m_path + "/testsaved" + bits, error);
-    }
-    ~SavedPatternDir()
-    {
-        std::error_code error;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, error);
-    }
-    const std::string &path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 void printWay(const WayReport &report)
 {
     std::printf("%s (%s): %zu cases, %d passed, %d failed, %d skipped\n",
@@ -346,11 +320,10 @@ int run(const Arguments &arguments, CheckedLibrary &primary, CheckedLibrary *oth
     std::vector<LoadedFile> loaded;
     if (!loadAll(plan, loaded))
         return kExitUsage;
-    const SavedPatternDir saved(testdata.empty() ? "." : testdata);
     for (CheckedLibrary *checked : {&primary, other}) {
         if (checked) {
             checked->environment.locales = locales;
-            checked->environment.savedPatternDir = saved.path();
+            checked->environment.testdata = testdata.empty() ? "." : testdata;
         }
     }
     Checker checker{primary, other, std::chrono::milliseconds(long(arguments.timeLimitSeconds * 1000)),
