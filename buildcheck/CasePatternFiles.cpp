@@ -24,9 +24,12 @@ std::uint16_t swapped(std::uint16_t value)
 }
 
 // What the F modifier does to a pattern before it is saved: its header
-// (and study data) in the other byte order.
-void flipHeader(PcreCodeHeader &header)
+// (and study data) in the other byte order. The blocks lie at any offset
+// of the saved bytes, so they are copied out and back.
+void flipHeader(char *bytes)
 {
+    PcreCodeHeader header;
+    std::memcpy(&header, bytes, sizeof header);
     header.magic_number = swapped(header.magic_number);
     for (std::uint32_t *field : {&header.size, &header.options, &header.flags, &header.limit_match,
                                  &header.limit_recursion})
@@ -35,13 +38,17 @@ void flipHeader(PcreCodeHeader &header)
                                  &header.top_bracket, &header.top_backref, &header.name_table_offset,
                                  &header.name_entry_size, &header.name_count, &header.ref_count})
         *field = swapped(*field);
+    std::memcpy(bytes, &header, sizeof header);
 }
 
-void flipStudyData(PcreStudyData &study)
+void flipStudyData(char *bytes)
 {
+    PcreStudyData study;
+    std::memcpy(&study, bytes, sizeof study);
     study.size = swapped(study.size);
     study.flags = swapped(study.flags);
     study.minlength = swapped(study.minlength);
+    std::memcpy(bytes, &study, sizeof study);
 }
 
 void putBigEndian(std::string &bytes, std::uint32_t value)
@@ -72,9 +79,9 @@ void CaseRun::savePattern()
     if (m_extra && m_extra->study_data)
         SafeRead(m_extra->study_data, study, m_studySize);
     if (m_modifiers.flip && m_size >= sizeof(PcreCodeHeader)) {
-        flipHeader(*reinterpret_cast<PcreCodeHeader *>(bytes.data() + codeStart));
+        flipHeader(bytes.data() + codeStart);
         if (m_extra && (m_extra->flags & PCRE_EXTRA_STUDY_DATA) && m_studySize >= sizeof(PcreStudyData))
-            flipStudyData(*reinterpret_cast<PcreStudyData *>(study));
+            flipStudyData(study);
     }
     m_state.savedPatterns[name] = std::move(bytes);
     m_out.format("Compiled pattern written to %s\n", name.c_str());
