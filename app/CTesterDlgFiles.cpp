@@ -34,6 +34,12 @@ bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
         QMessageBox::critical(this, windowTitle(), result.error);
         return false;
     }
+    // Refused before the field takes it, which keeps its text.
+    const QString notShown = CRichEditCtrl::WhyNotShown(result.bytes);
+    if (!notShown.isEmpty()) {
+        QMessageBox::critical(this, windowTitle(), QStringLiteral("Cannot load \"%1\": %2.").arg(path, notShown));
+        return false;
+    }
     bytes = std::move(result.bytes);
     return true;
 }

@@ -1,11 +1,14 @@
 // What assistive technology sees of the three windows, read through Qt's
 // accessibility interface: a name for every control, the captions behind
-// the details dialog's values, and the status line announcing its changes.
+// the details dialog's values, the status line announcing its changes, and
+// the text of a large input as it ends.
 
 #include "TesterDriver.h"
 
 #include <QAccessible>
+#include <QAccessibleEditableTextInterface>
 
+#include <clocale>
 #include <functional>
 
 #if PC_HAVE_QPA_ACCESSIBILITY
@@ -24,6 +27,24 @@ void recordNameChange(QAccessibleEvent *event)
 {
     if (event->type() == QAccessible::NameChanged && event->object() == g_status)
         g_heard << event->accessibleInterface()->text(QAccessible::Name);
+}
+
+// A text of about `size` bytes built from pieces whose decoding is known.
+struct KnownText
+{
+    QByteArray bytes;
+    QString shown;
+};
+
+KnownText Repeat(const QList<std::pair<QByteArray, QString>> &pieces, qsizetype size)
+{
+    KnownText text;
+    for (qsizetype i = 0; text.bytes.size() < size; ++i) {
+        const auto &[bytes, shown] = pieces[i % pieces.size()];
+        text.bytes += bytes;
+        text.shown += shown;
+    }
+    return text;
 }
 
 } // namespace
@@ -92,6 +113,67 @@ private slots:
         QAccessible::installUpdateHandler(previous);
         QCOMPARE(heard, shown);
         QVERIFY(!shown[0][0].isEmpty() && shown[1][0].isEmpty() && !shown[2][0].isEmpty());
+    }
+
+    void largeInputReadsToTheEnd_data()
+    {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("shown");
+        const QString smile = QString::fromUtf8("\xf0\x9f\x98\x80");   // two UTF-16 units
+        const QList<std::pair<QByteArray, QString>> utf8 = {
+            {"lorem ", "lorem "}, {"\xc3\xa9t\xc3\xa9 ", QString::fromUtf8("\xc3\xa9t\xc3\xa9 ")},
+            {"\xe6\x96\x87 ", QString::fromUtf8("\xe6\x96\x87 ")}, {"\xf0\x9f\x98\x80", smile},
+            {"\xff\xc3", QString(2, QChar(0xFFFD))},   // bytes that start no character
+        };
+        const qsizetype size = 3 << 20;
+        for (const bool lines : {true, false}) {
+            auto pieces = utf8;
+            if (lines)
+                pieces.append(std::pair<QByteArray, QString>("\r\n", QStringLiteral("\r\n")));
+            const KnownText text = Repeat(pieces, size);
+            QTest::addRow("UTF-8, %s", lines ? "lines" : "one line") << QByteArray("C.UTF-8") << text.bytes
+                                                                     << text.shown;
+        }
+        QByteArray bytes(size, Qt::Uninitialized);
+        for (qsizetype i = 0; i < size; ++i)
+            bytes[i] = char(i * 7 % 251);
+        QTest::newRow("single-byte page, every byte") << QByteArray("C") << bytes << QString::fromLatin1(bytes);
+    }
+
+    // What a screen reader reads at the end of a large input is what the
+    // field holds there, and its offsets lead to the same places.
+    void largeInputReadsToTheEnd()
+    {
+        QFETCH(QByteArray, locale);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, shown);
+        std::setlocale(LC_ALL, locale.constData());
+        CRichEditCtrl editor;
+        std::setlocale(LC_ALL, "C");
+        editor.setAccessibleName(QStringLiteral("Input"));
+        editor.SetTextBytes(text);
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&editor);
+        QAccessibleTextInterface *reader = iface->textInterface();
+        QVERIFY(reader && iface->editableTextInterface());
+
+        const int count = int(shown.size());
+        QCOMPARE(reader->characterCount(), count);
+        QCOMPARE(reader->text(count - 300, count), shown.right(300));
+        editor.SetSel(text.size() - 1, -1);   // the last byte
+        int start = 0, end = 0;
+        reader->selection(0, &start, &end);
+        QCOMPARE(QList<int>({start, end, reader->cursorPosition()}), QList<int>({count - 1, count, count}));
+        const QString lastRow = reader->textAtOffset(count - 1, QAccessible::LineBoundary, &start, &end);
+        QVERIFY(!lastRow.isEmpty());
+        QCOMPARE(QList<int>({start, end}), QList<int>({count - int(lastRow.size()), count}));
+        QCOMPARE(lastRow, shown.right(lastRow.size()));
+
+        reader->setCursorPosition(count - 1);
+        iface->editableTextInterface()->insertText(count - 1, QStringLiteral("\u00e9!"));
+        const QByteArray typed = locale == "C" ? QByteArray("\xe9!") : QByteArray("\xc3\xa9!");
+        QVERIFY(editor.HasTextBytes(text.left(text.size() - 1) + typed + text.right(1)));
+        QCOMPARE(reader->text(count - 1, count + 2), QStringLiteral("\u00e9!") + shown.right(1));
     }
 };
 

@@ -170,6 +170,7 @@ private slots:
         QTest::newRow("vanished") << false << QString::fromLocal8Bit(std::strerror(ENOENT));
         QTest::newRow("fifo") << true << "not a regular file";
         QTest::newRow("sparse") << false << "2147483648 bytes";   // more than the engine takes
+        QTest::newRow("long line") << true << "a line of 1048577 bytes";   // more than the field shows
     }
     void readErrorsKeepTheField()
     {
@@ -181,6 +182,8 @@ private slots:
             QVERIFY(QDir().mkpath(path));
         if (path.endsWith(QLatin1String("fifo")))
             QVERIFY(QFile::exists(path) || ::mkfifo(encoded.constData(), 0600) == 0);
+        if (path.endsWith(QLatin1String("long line")))
+            writeFile(path, "short\r" + QByteArray(CRichEditCtrl::kMaxLineLength + 1, 'x') + "\r\nshort");
         if (path.endsWith(QLatin1String("sparse"))) {
             writeFile(path, "x");
             if (::truncate(encoded.constData(), off_t(1) << 31) != 0)

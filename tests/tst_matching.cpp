@@ -53,7 +53,8 @@ private slots:
         TesterDriver t;
         typeAndExec(t, "(a)", "aaa");
         QVERIFY(t.enabled(IDC_MORE));
-        t.input()->insertAt(QStringLiteral("b"), 0, 0);
+        t.input()->SetSel(0, 0);
+        QTest::keyClick(t.input(), Qt::Key_B);
         QVERIFY(!t.enabled(IDC_MORE) && !t.enabled(IDC_EXEC_NEXT) && t.enabled(IDC_EXEC));
     }
 

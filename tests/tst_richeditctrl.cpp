@@ -107,6 +107,7 @@ private slots:
         QTest::newRow("end inside") << true << smile << QList<qint64>{0, 3, 0, 5};
         QTest::newRow("empty inside") << true << smile << QList<qint64>{4, 4, 1, 1};
         QTest::newRow("invalid bytes stand alone") << true << QByteArray("a\xc3z\xa9" "b") << QList<qint64>{2, 4, 2, 4};
+        QTest::newRow("LF of a CR LF alone") << true << QByteArray("a\r\nb") << QList<qint64>{2, 3, 2, 3};
         QTest::newRow("single-byte page") << false << hello << QList<qint64>{2, 2, 2, 2};
         QTest::newRow("to the end") << true << hello << QList<qint64>{3, -1, 3, 6};
         QTest::newRow("reversed, past the end") << false << hello << QList<qint64>{99, 3, 3, 6};

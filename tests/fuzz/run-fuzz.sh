@@ -8,15 +8,13 @@ seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen
-# Font and platform libraries keep a few allocations for the process's
-# life; leaks of our own code are checked by the test suite's builds.
-export ASAN_OPTIONS=detect_leaks=0
+export LSAN_OPTIONS=suppressions=$here/../lsan-qt.supp:print_suppressions=0
 cd "$scratch"
 mkdir corpus
 # Inputs that once crashed live in regressions/ (when there are any).
 dirs=(corpus "$here/corpus")
 [[ -d "$here/regressions" ]] && dirs+=("$here/regressions")
-"$fuzzer" -max_total_time="$seconds" -max_len=2048 -timeout=20 -rss_limit_mb=4096 \
+"$fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=20 -rss_limit_mb=4096 \
   -print_final_stats=1 "${dirs[@]}"
 echo "fuzzing: no finding in ${seconds} s"
 rm -rf "$scratch"

@@ -1,0 +1,47 @@
+#pragma once
+// Times a user action the way the user feels it: from the key, click or
+// call until the window has painted the result in the given widget.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QWidget>
+
+#include <cstdio>
+
+class PaintProbe : public QObject
+{
+public:
+    static constexpr int kWaitMs = 5000;
+
+    explicit PaintProbe(QWidget *painted) { painted->installEventFilter(this); }
+
+    // Milliseconds from the start of `action` to the end of the first paint
+    // of the widget after it (a paint inside the action counts).
+    template <class F>
+    double Ms(F &&action)
+    {
+        QCoreApplication::processEvents();
+        m_bPainted = false;
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        while (!m_bPainted && timer.elapsed() < kWaitMs)
+            QCoreApplication::processEvents();
+        if (!m_bPainted)
+            std::printf("(no paint within %d ms of the next action; it changed nothing on screen)\n", kWaitMs);
+        return timer.nsecsElapsed() / 1e6;
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // The paint is over by the time control is back in Ms().
+        if (event->type() == QEvent::Paint)
+            m_bPainted = true;
+        return false;
+    }
+
+private:
+    bool m_bPainted = false;
+};
