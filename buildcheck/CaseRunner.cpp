@@ -1,566 +1,486 @@
-#include "CaseRunner.h"
+#include "CaseRun.h"
 
-#include "Modifiers.h"
-#include "PcreBinding.h"
-#include "PcreMore.h"
-#include "PcreTables.h"
-#include "Subject.h"
+#include "PcreNameTable.h"
+#include "SafeRead.h"
 
-#include <algorithm>
 #include <cctype>
 #include <clocale>
-#include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
-// The print class bitmap inside a tables block (see PcreTables.cpp).
-constexpr std::size_t kPrintBitmapOffset = 512 + 224;
-
-std::string format(const char *pattern, long value)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    return buffer;
-}
-
-// Which bytes print as themselves: 32 to 126, or, for a pattern compiled
-// under a locale, what that locale calls printable.
-class BytePrinter
-{
-public:
-    explicit BytePrinter(const unsigned char *tables) : m_tables(tables) {}
-
-    bool printable(unsigned char c) const
-    {
-        if (!m_tables)
-            return c >= 32 && c <= 126;
-        return (m_tables[kPrintBitmapOffset + c / 8] & (1u << (c % 8))) != 0;
-    }
-
-    std::string text(std::string_view bytes) const
-    {
-        std::string result;
-        for (const char c : bytes)
-            result += printable(static_cast<unsigned char>(c)) ? std::string(1, c) : hex(c);
-        return result;
-    }
-
-    static std::string hex(char c) { return format("\\x%02lx", static_cast<unsigned char>(c)); }
-
-private:
-    const unsigned char *m_tables;
-};
-
-// Reasons found before anything runs: the pattern's own features and the
-// escapes of its subject lines.
-std::string staticSkipReason(const TestCase &testCase, const Modifiers &modifiers,
-                             const std::vector<Subject> &subjects)
-{
-    if (!testCase.unreadable.empty())
-        return testCase.unreadable;
-    if (!modifiers.unsupported.empty())
-        return modifiers.unsupported;
-    if (testCase.pattern.find("(?C") != std::string::npos)
-        return "callouts";
-    for (const Subject &subject : subjects) {
-        if (!subject.unsupported.empty())
-            return subject.unsupported;
-    }
-    return {};
-}
-
-// Character tables built under `locale`; false when the locale is missing.
-bool buildLocaleTables(const std::string &locale, PcreTablesPtr &tables)
-{
-    const char *current = std::setlocale(LC_ALL, nullptr);
-    const std::string saved = current ? current : "C";
-    if (!std::setlocale(LC_ALL, locale.c_str()))
-        return false;
-    tables = PcreMakeTables();
-    std::setlocale(LC_ALL, saved.c_str());
-    return tables != nullptr;
-}
-
-std::string errorText(int code)
-{
-    switch (code) {
-    case PCRE_ERROR_MATCHLIMIT: return "match limit exceeded";
-    case PCRE_ERROR_RECURSIONLIMIT: return "recursion limit exceeded";
-    case PCRE_ERROR_BADOFFSET: return "bad offset value";
-    case PCRE_ERROR_RECURSELOOP: return "nested recursion at the same subject position";
-    case PCRE_ERROR_JIT_STACKLIMIT: return "JIT stack limit reached";
-    default: return "unexpected error";
-    }
-}
+constexpr int kDfaWorkspaceSize = 1000;
+constexpr std::size_t kMaxErrorText = 1024;
 
 struct OptionName { int option; const char *name; };
 
-// Option names in the order the pattern information lists them.
+// In the order the pattern information lists them.
 constexpr OptionName kOptionNames[] = {
-    {PCRE_ANCHORED, "anchored"},        {PCRE_CASELESS, "caseless"},
-    {PCRE_EXTENDED, "extended"},        {PCRE_MULTILINE, "multiline"},
-    {PCRE_FIRSTLINE, "firstline"},      {PCRE_DOTALL, "dotall"},
+    {PCRE_ANCHORED, "anchored"},          {PCRE_CASELESS, "caseless"},
+    {PCRE_EXTENDED, "extended"},          {PCRE_MULTILINE, "multiline"},
+    {PCRE_FIRSTLINE, "firstline"},        {PCRE_DOTALL, "dotall"},
+    {PCRE_BSR_ANYCRLF, "bsr_anycrlf"},    {PCRE_BSR_UNICODE, "bsr_unicode"},
     {PCRE_DOLLAR_ENDONLY, "dollar_endonly"}, {PCRE_EXTRA, "extra"},
-    {PCRE_UNGREEDY, "ungreedy"},        {PCRE_NO_AUTO_CAPTURE, "no_auto_capture"},
-    {PCRE_NO_AUTO_POSSESS, "no_auto_possessify"}, {PCRE_BSR_ANYCRLF, "bsr_anycrlf"},
-    {PCRE_BSR_UNICODE, "bsr_unicode"},  {PCRE_DUPNAMES, "dupnames"},
+    {PCRE_UNGREEDY, "ungreedy"},          {PCRE_NO_AUTO_CAPTURE, "no_auto_capture"},
+    {PCRE_NO_AUTO_POSSESS, "no_auto_possessify"}, {PCRE_UTF8, "utf"},
+    {PCRE_UCP, "ucp"},                    {PCRE_NO_UTF8_CHECK, "no_utf_check"},
+    {PCRE_NO_START_OPTIMIZE, "no_start_optimize"}, {PCRE_DUPNAMES, "dupnames"},
+    {PCRE_NEVER_UTF, "never_utf"},
 };
 
-constexpr struct { int bits; const char *name; } kNewlineNames[] = {
-    {PCRE_NEWLINE_CR, "CR"},   {PCRE_NEWLINE_LF, "LF"},   {PCRE_NEWLINE_CRLF, "CRLF"},
-    {PCRE_NEWLINE_ANY, "ANY"}, {PCRE_NEWLINE_ANYCRLF, "ANYCRLF"},
+constexpr OptionName kNewlineNames[] = {
+    {PCRE_NEWLINE_CR, "CR"},           {PCRE_NEWLINE_LF, "LF"},   {PCRE_NEWLINE_CRLF, "CRLF"},
+    {PCRE_NEWLINE_ANYCRLF, "ANYCRLF"}, {PCRE_NEWLINE_ANY, "ANY"},
 };
 
-struct CharQuery
+std::string errorText(const char *text)
 {
-    const char *label;
-    const char *noneLine;
-    int valueQuery;
-    int flagsQuery;
-};
-
-constexpr CharQuery kFirstChar{"First char", "No first char", PCRE_INFO_FIRSTCHARACTER,
-                               PCRE_INFO_FIRSTCHARACTERFLAGS};
-constexpr CharQuery kNeedChar{"Need char", "No need char", PCRE_INFO_REQUIREDCHAR,
-                              PCRE_INFO_REQUIREDCHARFLAGS};
-
-class CaseRun
-{
-public:
-    CaseRun(const TestCase &testCase, const RunSettings &settings, EngineClock &clock)
-        : m_case(testCase), m_settings(settings), m_clock(clock),
-          m_modifiers(ParseModifiers(testCase.modifiers))
-    {
-    }
-
-    CaseOutput run()
-    {
-        for (const SubjectLine &line : m_case.subjects)
-            m_subjects.push_back(DecodeSubject(line.text));
-        m_output.skipReason = staticSkipReason(m_case, m_modifiers, m_subjects);
-        if (m_output.skipReason.empty())
-            m_output.skipReason = prepareTables();
-        if (m_output.skipReason.empty())
-            runPrepared();
-        if (!m_output.skipReason.empty())
-            m_output.lines.clear();
-        return std::move(m_output);
-    }
-
-private:
-    std::string prepareTables()
-    {
-        if (m_modifiers.locale.empty())
-            return {};
-        const auto alias = m_settings.localeNames.find(m_modifiers.locale);
-        const std::string name =
-            alias == m_settings.localeNames.end() ? m_modifiers.locale : alias->second;
-        if (!buildLocaleTables(name, m_tables))
-            return "locale " + name + " not available";
-        return {};
-    }
-
-    void runPrepared()
-    {
-        echo(m_case.patternLines);
-        if (!compile()) {
-            // The subject lines are passed over unechoed, and the blank line
-            // that ends them shows as an empty one.
-            std::vector<std::string> trailer = m_case.trailer;
-            if (!trailer.empty())
-                trailer.front().clear();
-            echo(trailer);
-            return;
-        }
-        study();
-        if (m_modifiers.showInfo)
-            m_output.skipReason = describePattern();
-        for (std::size_t i = 0; i < m_subjects.size() && m_output.skipReason.empty(); ++i) {
-            m_output.lines.push_back(m_case.subjects[i].text);
-            matchSubject(m_subjects[i]);
-            ++m_output.subjectsRun;
-        }
-        echo(m_case.trailer);
-    }
-
-    void echo(const std::vector<std::string> &lines)
-    {
-        m_output.lines.insert(m_output.lines.end(), lines.begin(), lines.end());
-    }
-
-    void out(std::string line) { m_output.lines.push_back(std::move(line)); }
-
-    // --- compile and study ---------------------------------------------
-
-    bool compile()
-    {
-        const char *error = nullptr;
-        int errorOffset = 0;
-        m_code = PcreCodePtr(m_clock.measure([&] {
-            return PcreBinding.library->Api().pcre_compile(m_case.pattern.c_str(), m_modifiers.compileOptions,
-                                                           &error, &errorOffset, m_tables.get());
-        }), PcreCodeDeleter{PcreBinding.library, nullptr});
-        if (m_code)
-            return true;
-        out(std::string("Failed: ") + (error ? error : "(no message)") + " at offset "
-            + std::to_string(errorOffset));
-        return false;
-    }
-
-    bool studyWanted() const
-    {
-        return m_modifiers.study == StudyRequest::Study
-            || (m_settings.studyAll && m_modifiers.study != StudyRequest::NoStudy);
-    }
-
-    void study()
-    {
-        if (!studyWanted())
-            return;
-        const char *error = nullptr;
-        const int options = m_modifiers.studyExtraNeeded ? PCRE_STUDY_EXTRA_NEEDED : 0;
-        m_studied = PcreExtraPtr(m_clock.measure([&] {
-            return PcreBinding.library->Api().pcre_study(m_code.get(), options, &error);
-        }), PcreExtraDeleter{PcreBinding.library});
-        if (error)
-            out(std::string("Failed to study: ") + error);
-        if (m_studied)
-            m_studyFlags = studyBlock()->flags;
-    }
-
-    PcreExtraBlock *studyBlock() const
-    {
-        return reinterpret_cast<PcreExtraBlock *>(m_studied.get());
-    }
-
-    template <typename T>
-    int info(int what, T &where)
-    {
-        return m_clock.measure([&] {
-            return PcreBinding.library->Api().pcre_fullinfo(m_code.get(), m_studied.get(), what, &where);
-        });
-    }
-
-    template <typename T>
-    T infoValue(int what)
-    {
-        T value{};
-        info(what, value);
-        return value;
-    }
-
-    // --- pattern information (I) ---------------------------------------
-
-    // Returns a skip reason when the information needs lines this checker
-    // does not write.
-    std::string describePattern()
-    {
-        if (infoValue<int>(PCRE_INFO_NAMECOUNT) > 0)
-            return "named-subpattern listing";
-        if (infoValue<int>(PCRE_INFO_JCHANGED) || !infoValue<int>(PCRE_INFO_OKPARTIAL))
-            return "pattern information notes";
-        std::uint32_t limit = 0;
-        if (info(PCRE_INFO_MATCHLIMIT, limit) == 0 || info(PCRE_INFO_RECURSIONLIMIT, limit) == 0)
-            return "pattern match limits";
-
-        out("Capturing subpattern count = " + std::to_string(infoValue<int>(PCRE_INFO_CAPTURECOUNT)));
-        if (const int backReference = infoValue<int>(PCRE_INFO_BACKREFMAX); backReference > 0)
-            out("Max back reference = " + std::to_string(backReference));
-        if (const int lookbehind = infoValue<int>(PCRE_INFO_MAXLOOKBEHIND); lookbehind > 0)
-            out("Max lookbehind = " + std::to_string(lookbehind));
-        if (infoValue<int>(PCRE_INFO_HASCRORLF))
-            out("Contains explicit CR or LF match");
-        if (infoValue<int>(PCRE_INFO_MATCH_EMPTY))
-            out("May match empty string");
-        if (std::string reason = describeOptions(); !reason.empty())
-            return reason;
-        if (std::string reason = describeChar(kFirstChar); !reason.empty())
-            return reason;
-        if (std::string reason = describeChar(kNeedChar); !reason.empty())
-            return reason;
-        // Like PCRE's own program: study results only when S asked for them.
-        if (m_modifiers.study == StudyRequest::Study)
-            describeStudy();
-        return {};
-    }
-
-    std::string describeOptions()
-    {
-        unsigned long options = infoValue<unsigned long>(PCRE_INFO_OPTIONS);
-        std::string names;
-        for (const OptionName &option : kOptionNames) {
-            if (options & static_cast<unsigned long>(option.option)) {
-                names += ' ';
-                names += option.name;
-                options &= ~static_cast<unsigned long>(option.option);
-            }
-        }
-        const unsigned long newline = options & PCRE_NEWLINE_BITS;
-        if (options & ~static_cast<unsigned long>(PCRE_NEWLINE_BITS))
-            return "option names in pattern information";
-        // Newline bits alone still make an "Options:" line, with no names.
-        out(options == 0 && names.empty() ? "No options" : "Options:" + names);
-        for (const auto &entry : kNewlineNames) {
-            if (newline == static_cast<unsigned long>(entry.bits))
-                out(std::string("Forced newline sequence: ") + entry.name);
-        }
-        return {};
-    }
-
-    // "First char" and "Need char". Whether a letter is matched caselessly
-    // is not reported by pcre_fullinfo(), so such a line cannot be written.
-    std::string describeChar(const CharQuery &query)
-    {
-        const int flags = infoValue<int>(query.flagsQuery);
-        const std::string label = query.label;
-        if (flags == 0) {
-            out(query.noneLine);
-            return {};
-        }
-        if (flags == 2) {
-            out(label + " at start or follows newline");
-            return {};
-        }
-        const auto value = infoValue<std::uint32_t>(query.valueQuery);
-        if (value > 255)
-            return "character above 255 (UTF mode)";
-        const auto c = static_cast<unsigned char>(value);
-        if (std::isalpha(c) || (m_tables && m_tables.get()[256 + c] != c))
-            return "case-folding flag of first or need char";
-        const BytePrinter printer(m_tables.get());
-        out(label + " = "
-            + (printer.printable(c) ? "'" + std::string(1, static_cast<char>(c)) + "'"
-                                    : BytePrinter::hex(static_cast<char>(c))));
-        return {};
-    }
-
-    void describeStudy()
-    {
-        if (!m_studied) {
-            out("Study returned NULL");
-            return;
-        }
-        out("Subject length lower bound = " + std::to_string(infoValue<int>(PCRE_INFO_MINLENGTH)));
-        const auto *bits = infoValue<const unsigned char *>(PCRE_INFO_FIRSTTABLE);
-        if (!bits) {
-            out("No starting char list");
-            return;
-        }
-        const BytePrinter printer(m_tables.get());
-        std::string line = "Starting chars: ";
-        int column = 24;    // wraps where PCRE's own program wraps
-        for (int c = 0; c < 256; ++c) {
-            if (!(bits[c / 8] & (1u << (c % 8))))
-                continue;
-            if (column > 75) {
-                out(line);
-                line = "  ";
-                column = 2;
-            }
-            const bool plain = printer.printable(static_cast<unsigned char>(c)) && c != ' ';
-            line += plain ? std::string(1, static_cast<char>(c)) : BytePrinter::hex(static_cast<char>(c));
-            line += ' ';
-            column += plain ? 2 : 5;
-        }
-        out(line);
-    }
-
-    // --- matching ---------------------------------------------------------
-
-    // The extra block for one call: the study data, plus the mark and
-    // limit fields this subject asks for; null when nothing is needed.
-    PcreExtraBlock *extraFor(const Subject &subject)
-    {
-        const bool limits = subject.matchLimit >= 0 || subject.recursionLimit >= 0;
-        PcreExtraBlock *block = studyBlock();
-        if (!block && !m_modifiers.showMarks && !limits)
-            return nullptr;
-        if (!block) {
-            m_ownExtra = {};
-            block = &m_ownExtra;
-        }
-        block->flags = block == &m_ownExtra ? 0 : m_studyFlags;
-        m_mark = nullptr;
-        if (m_modifiers.showMarks) {
-            block->flags |= PCRE_EXTRA_MARK;
-            block->mark = &m_mark;
-        }
-        if (subject.matchLimit >= 0) {
-            block->flags |= PCRE_EXTRA_MATCH_LIMIT;
-            block->match_limit = static_cast<unsigned long>(subject.matchLimit);
-        }
-        if (subject.recursionLimit >= 0) {
-            block->flags |= PCRE_EXTRA_MATCH_LIMIT_RECURSION;
-            block->match_limit_recursion = static_cast<unsigned long>(subject.recursionLimit);
-        }
-        return block;
-    }
-
-    bool crlfIsNewline(const Subject &subject)
-    {
-        int newline = subject.execOptions & PCRE_NEWLINE_BITS;
-        if (!newline)
-            newline = static_cast<int>(infoValue<unsigned long>(PCRE_INFO_OPTIONS)) & PCRE_NEWLINE_BITS;
-        return newline == PCRE_NEWLINE_CRLF || newline == PCRE_NEWLINE_ANY
-            || newline == PCRE_NEWLINE_ANYCRLF;
-    }
-
-    struct Cursor
-    {
-        const char *base;
-        int length;
-        int start;
-    };
-
-    // Finds all matches (g, G) the way Perl does: after an empty match, the
-    // same place is tried again for a non-empty anchored match before
-    // stepping on by one character.
-    void matchSubject(const Subject &subject)
-    {
-        const int ovectorSize = std::max(0, subject.ovectorSize);
-        std::vector<int> ovector(static_cast<std::size_t>(ovectorSize));
-        Cursor cursor{subject.bytes.data(), static_cast<int>(subject.bytes.size()),
-                      subject.startOffset};
-        const bool global = m_modifiers.global || m_modifiers.globalShortened;
-        int retryOptions = 0;
-        bool matchedBefore = false;
-        for (int round = 0; round < 2 * cursor.length + 16; ++round) {
-            std::fill(ovector.begin(), ovector.end(), -1);
-            PcreExtraBlock *extra = extraFor(subject);
-            const int rc = m_clock.measure([&] {
-                return PcreBinding.library->Api().pcre_exec(m_code.get(), reinterpret_cast<pcre_extra *>(extra),
-                                             cursor.base, cursor.length, cursor.start,
-                                             subject.execOptions | retryOptions, ovector.data(),
-                                             ovectorSize);
-            });
-            if (rc == PCRE_ERROR_NOMATCH && retryOptions) {
-                retryOptions = 0;
-                const int step = crlfIsNewline(subject) && cursor.start + 1 < cursor.length
-                        && cursor.base[cursor.start] == '\r' && cursor.base[cursor.start + 1] == '\n'
-                    ? 2 : 1;
-                if (cursor.start + step > cursor.length)
-                    return;
-                advance(cursor, cursor.start + step);
-                continue;
-            }
-            if (rc == PCRE_ERROR_NOMATCH) {
-                if (!matchedBefore)
-                    out(noMatchLine());
-                return;
-            }
-            if (rc < 0) {
-                out("Error " + std::to_string(rc) + " (" + errorText(rc) + ")");
-                return;
-            }
-            if (global && ovectorSize >= 2 && ovector[0] >= 0 && ovector[0] < cursor.start) {
-                // \K in a lookbehind: where the next attempt starts then
-                // depends on where this one began, which exec does not report.
-                m_output.skipReason = "global match starting before its start offset";
-                return;
-            }
-            printMatch(rc, ovector, cursor);
-            matchedBefore = true;
-            if (!global || ovectorSize < 2 || ovector[1] < 0 || ovector[1] > cursor.length)
-                return;
-            retryOptions = 0;
-            if (ovector[0] == ovector[1]) {
-                if (ovector[1] == cursor.length)
-                    return;
-                retryOptions = PCRE_NOTEMPTY_ATSTART | PCRE_ANCHORED;
-            }
-            advance(cursor, ovector[1]);
-        }
-        out("** global matching stopped: no progress");
-    }
-
-    void advance(Cursor &cursor, int offset) const
-    {
-        if (m_modifiers.globalShortened) {
-            cursor.base += offset;
-            cursor.length -= offset;
-            cursor.start = 0;
-        } else {
-            cursor.start = offset;
-        }
-    }
-
-    std::string noMatchLine() const
-    {
-        if (m_modifiers.showMarks && m_mark)
-            return "No match, mark = " + markText();
-        return "No match";
-    }
-
-    std::string markText() const
-    {
-        return BytePrinter(m_tables.get()).text(reinterpret_cast<const char *>(m_mark));
-    }
-
-    // Shows the pairs the call returned or, when it reports too small a
-    // vector, the pairs the vector holds (a vector of two still holds the
-    // whole match). With "=" all subpatterns show, as far as the vector
-    // reaches; pairs the engine did not set show as unset.
-    void printMatch(int rc, const std::vector<int> &ovector, const Cursor &cursor)
-    {
-        const int size = static_cast<int>(ovector.size());
-        int count = rc;
-        if (rc == 0) {
-            out("Matched, but too many substrings");
-            count = size == 2 ? 1 : size / 3;
-        }
-        if (m_modifiers.showAllCaptures)
-            count = std::max(count, infoValue<int>(PCRE_INFO_CAPTURECOUNT) + 1);
-        count = std::min(count, size / 2);
-        for (int i = 0; i < count; ++i)
-            printCapture(i, ovector[2 * i], ovector[2 * i + 1], cursor);
-        if (m_modifiers.showMarks && m_mark)
-            out("MK: " + markText());
-    }
-
-    void printCapture(int number, int start, int end, const Cursor &cursor)
-    {
-        const std::string label = format("%2ld: ", number);
-        if (start == -1 && end == -1) {
-            out(label + "<unset>");
-            return;
-        }
-        if (start < 0 || end < 0 || start > cursor.length || end > cursor.length) {
-            out(label + "<invalid offsets " + std::to_string(start) + ".." + std::to_string(end)
-                + " in a subject of length " + std::to_string(cursor.length) + ">");
-            return;
-        }
-        const BytePrinter printer(m_tables.get());
-        int from = start;
-        int to = end;
-        if (from > to) {
-            out("Start of matched string is beyond its end - displaying from end to start.");
-            std::swap(from, to);
-        }
-        out(label + printer.text(std::string_view(cursor.base + from, static_cast<std::size_t>(to - from))));
-        if (m_modifiers.showRest > (number == 0 ? 0 : 1))
-            out(format("%2ld+ ", number)
-                + printer.text(std::string_view(cursor.base + end,
-                                                static_cast<std::size_t>(cursor.length - end))));
-    }
-
-    const TestCase &m_case;
-    const RunSettings &m_settings;
-    EngineClock &m_clock;
-    Modifiers m_modifiers;
-    std::vector<Subject> m_subjects;
-    PcreTablesPtr m_tables;
-    PcreCodePtr m_code;
-    PcreExtraPtr m_studied;
-    unsigned long m_studyFlags = 0;
-    PcreExtraBlock m_ownExtra{};
-    unsigned char *m_mark = nullptr;
-    CaseOutput m_output;
-};
+    return text ? SafeReadString(text, kMaxErrorText) : "(null)";
+}
 
 } // namespace
 
-CaseOutput RunCase(const TestCase &testCase, const RunSettings &settings, EngineClock &clock)
+// --- CaseRun: the pattern ---------------------------------------------------
+
+CaseRun::CaseRun(const TestCase &testCase, const RunEnvironment &environment, FileState &state, EngineClock &clock,
+                 std::atomic<int> *subjectLine)
+    : m_case(testCase), m_env(environment), m_library(*environment.library), m_optional(environment.optional),
+      m_state(state), m_clock(clock), m_subjectLine(subjectLine)
 {
-    return CaseRun(testCase, settings, clock).run();
+    if (m_state.offsets.empty())
+        m_state.offsets.assign(kDefaultOvectorSize, 0);
+    if (m_state.dfaWorkspace.empty())
+        m_state.dfaWorkspace.assign(kDfaWorkspaceSize, 0);
+}
+
+CaseRun::~CaseRun()
+{
+    if (m_codeLoaded)
+        std::free(m_code);
+    else
+        m_library.Free(m_code);
+    releaseExtra();
+    m_library.Free(m_tables);
+    if (m_out.localePrinting)
+        std::setlocale(LC_CTYPE, "C");
+    if (m_jitStack)
+        m_optional.pcre_jit_stack_free(m_jitStack);
+    if (m_optional.pcre_stack_guard)
+        *m_optional.pcre_stack_guard = nullptr;
+}
+
+CaseOutput CaseRun::run()
+{
+    echo(m_case.patternLines);
+    switch (m_case.kind) {
+    case TestCase::Kind::UnexpectedEnd: m_out.put("** Unexpected EOF\n"); break;
+    case TestCase::Kind::Load: runLoaded(); break;
+    case TestCase::Kind::Pattern: runPattern(); break;
+    }
+    if (!m_skipReason.empty())
+        return {{}, m_skipReason};
+    return {std::move(m_out.text), {}};
+}
+
+void CaseRun::skip(std::string reason)
+{
+    if (m_skipReason.empty())
+        m_skipReason = std::move(reason);
+}
+
+// A missing optional entry point skips the case, naming it.
+bool CaseRun::available(bool present, const char *feature, const char *names)
+{
+    if (!present)
+        skip(std::string(feature) + ": " + names + " not exported");
+    return present;
+}
+
+void CaseRun::echo(const std::vector<std::string> &lines)
+{
+    for (const std::string &line : lines)
+        m_out.put(line);
+}
+
+// The subject lines are passed over unechoed, up to the blank line that
+// ends them, which shows as an empty one.
+void CaseRun::skipSubjects()
+{
+    m_subjectsSkipped = true;
+    if (m_case.trailer.empty())
+        return;
+    m_out.put("\n");
+    echo({m_case.trailer.begin() + 1, m_case.trailer.end()});
+}
+
+void CaseRun::runPattern()
+{
+    if (m_case.badDelimiter) {
+        m_out.put("** Delimiter must not be alphanumeric or \\\n");
+        skipSubjects();
+        return;
+    }
+    if (!readModifiers())
+        return;
+    if (m_modifiers.posix)
+        return skip("the POSIX interface (/P), a library of its own");
+    if (m_modifiers.dump)
+        return skip(kCompiledCodeDump);
+    if (m_modifiers.tables == TableChoice::Builtin1)
+        return skip("the test program's own character tables (/T1)");
+    if (!compile())
+        return;
+    const auto options = info<PCRE_INFO_OPTIONS>();
+    if (!options)
+        return skipSubjects();
+    m_options = *options;
+    m_out.utf = m_out.utf || (m_options & PCRE_UTF8);
+    const auto codeHeader = header();
+    if (!codeHeader)
+        return skip("the compiled pattern's header is not one this checker knows");
+    m_size = codeHeader->size;
+    if (m_modifiers.showMemory) {
+        const int names = info<PCRE_INFO_NAMECOUNT>().value_or(0) * info<PCRE_INFO_NAMEENTRYSIZE>().value_or(0);
+        m_out.format("Memory allocation (code space): %d\n",
+                     int(info<PCRE_INFO_SIZE>().value_or(0) - codeHeader->name_table_offset - names));
+    }
+    m_study = m_modifiers.study;
+    if (m_study || (m_env.way.forceStudy >= 0 && !m_modifiers.noForcedStudy))
+        study();
+    if (m_modifiers.showMark)
+        prepareMark();
+    if (m_modifiers.showInfo && !describe())
+        return skipSubjects();
+    if (!m_modifiers.saveTo.empty()) {
+        savePattern();
+        echo(m_case.trailer);
+        return;
+    }
+    runSubjects();
+}
+
+bool CaseRun::readModifiers()
+{
+    const auto locale = [this](const std::string &name) { return setLocale(name); };
+    m_modifiers = ParseModifiers(m_case.modifiers, m_case.lockout, m_env.way.forceStudyOptions, locale);
+    m_state.verifyJit = m_state.verifyJit || m_modifiers.verifyJit;
+    m_out.utf = m_modifiers.utf;
+    if (!m_modifiers.error.empty()) {
+        m_out.put(m_modifiers.error);
+        skipSubjects();
+        return false;
+    }
+    if (m_modifiers.stackGuard >= 0) {
+        if (!available(m_optional.pcre_stack_guard, "the stack guard (/Q)", "pcre_stack_guard is"))
+            return false;
+        static int guardAnswer;
+        guardAnswer = m_modifiers.stackGuard;
+        *m_optional.pcre_stack_guard = [] { return guardAnswer; };
+    }
+    // The test program's first set of tables is what pcre_maketables()
+    // makes in the C locale, which the child runs in.
+    if (m_modifiers.tables == TableChoice::Builtin0 && !makeTables("character tables (/T0)"))
+        return false;
+    return m_skipReason.empty();
+}
+
+bool CaseRun::setLocale(const std::string &name)
+{
+    const auto alias = m_env.locales.find(name);
+    const std::string &locale = alias == m_env.locales.end() ? name : alias->second;
+    if (!std::setlocale(LC_CTYPE, locale.c_str()))
+        return false;
+    m_out.localePrinting = true;
+    makeTables("locale tables (/L)");
+    return true;
+}
+
+bool CaseRun::makeTables(const char *feature)
+{
+    if (!available(m_optional.pcre_maketables, feature, "pcre_maketables is"))
+        return false;
+    m_tables = m_clock.measure([&] { return m_optional.pcre_maketables(); });
+    return true;
+}
+
+bool CaseRun::compile()
+{
+    const char *error = nullptr;
+    int offset = 0;
+    m_code = m_clock.measure([&] {
+        return m_library.Api().pcre_compile(m_case.pattern.c_str(), m_modifiers.compileOptions, &error, &offset,
+                                            m_tables);
+    });
+    if (m_code)
+        return true;
+    m_out.format("Failed: %s at offset %d\n", errorText(error).c_str(), offset);
+    skipSubjects();
+    return false;
+}
+
+void CaseRun::study()
+{
+    const char *error = nullptr;
+    const int options = m_modifiers.studyOptions;
+    m_extra = reinterpret_cast<PcreExtraBlock *>(
+        m_clock.measure([&] { return m_library.Api().pcre_study(m_code, options, &error); }));
+    m_extraOrigin = m_extra ? ExtraOrigin::Study : ExtraOrigin::None;
+    if (error) {
+        m_out.format("Failed to study: %s\n", errorText(error).c_str());
+        return;
+    }
+    if (!m_extra)
+        return;
+    PcreStudyData studyData{};
+    if (m_extra->study_data)
+        SafeRead(m_extra->study_data, &studyData, sizeof studyData);
+    m_studySize = studyData.size;
+    if (m_modifiers.showMemory) {
+        const auto jitSize = info<PCRE_INFO_JITSIZE>(reinterpret_cast<pcre_extra *>(m_extra));
+        if (jitSize && *jitSize != 0)
+            m_out.format("Memory allocation (JIT code): %d\n", int(*jitSize));
+    }
+}
+
+void CaseRun::prepareMark()
+{
+    PcreExtraBlock *extra = ownExtra();
+    extra->mark = &m_mark;
+    extra->flags |= PCRE_EXTRA_MARK;
+}
+
+PcreExtraBlock *CaseRun::ownExtra()
+{
+    if (!m_extra) {
+        m_extra = new PcreExtraBlock{};
+        m_extraOrigin = ExtraOrigin::Own;
+    }
+    return m_extra;
+}
+
+void CaseRun::releaseExtra()
+{
+    auto *extra = reinterpret_cast<pcre_extra *>(m_extra);
+    switch (m_extraOrigin) {
+    case ExtraOrigin::Study:
+        if (m_optional.pcre_free_study)
+            m_optional.pcre_free_study(extra);
+        else
+            m_library.Free(extra);
+        break;
+    case ExtraOrigin::Own: delete m_extra; break;
+    case ExtraOrigin::Loaded: std::free(m_extra); break;
+    case ExtraOrigin::None: break;
+    }
+    m_extra = nullptr;
+    m_extraOrigin = ExtraOrigin::None;
+}
+
+std::optional<PcreCodeHeader> CaseRun::header() const
+{
+    PcreCodeHeader result{};
+    if (!m_code || SafeRead(m_code, &result, sizeof result) != sizeof result)
+        return std::nullopt;
+    if (result.magic_number != PCRE_MAGIC_NUMBER && result.magic_number != PCRE_REVERSED_MAGIC_NUMBER)
+        return std::nullopt;
+    return result;
+}
+
+template <int What>
+std::optional<typename PcreInfo<What>::Type> CaseRun::info(const pcre_extra *extra)
+{
+    const auto value = m_clock.measure([&] { return m_library.FullInfo<What>(m_code, extra); });
+    if (!value)
+        reportInfoError(What, extra);
+    return value;
+}
+
+// FullInfo() gives no code for a refusal; the test program writes it.
+void CaseRun::reportInfoError(int what, const pcre_extra *extra)
+{
+    alignas(16) unsigned char scratch[64];
+    const int code = m_library.Api().pcre_fullinfo(m_code, extra, what, scratch);
+    if (code >= 0 || code == PCRE_ERROR_UNSET)
+        return;
+    m_out.format("Error %d from pcre_fullinfo(%d)\n", code, what);
+    if (code == PCRE_ERROR_BADMODE) {
+        const auto codeHeader = header();
+        const int mode = codeHeader ? int(codeHeader->flags & PCRE_HEADER_MODE_MASK) : 0;
+        m_out.format("Running in 8-bit mode but pattern was compiled in %d-bit mode\n", 8 * mode);
+    }
+}
+
+// --- pattern information (I, D) -----------------------------------------------
+
+// The answers the pattern information is written from, all asked before a
+// line is written: when the library refuses one, the test program passes
+// the subjects over instead.
+struct CaseRun::PatternFacts
+{
+    int captures, backReference, lookbehind, okPartial, dupChanged, crOrLf, matchEmpty;
+    int firstFlags, needFlags;
+    std::uint32_t first, need;
+};
+
+std::optional<CaseRun::PatternFacts> CaseRun::patternFacts()
+{
+    const auto captures = info<PCRE_INFO_CAPTURECOUNT>();
+    const auto backReference = info<PCRE_INFO_BACKREFMAX>();
+    const auto first = info<PCRE_INFO_FIRSTCHARACTER>();
+    const auto firstFlags = info<PCRE_INFO_FIRSTCHARACTERFLAGS>();
+    const auto need = info<PCRE_INFO_REQUIREDCHAR>();
+    const auto needFlags = info<PCRE_INFO_REQUIREDCHARFLAGS>();
+    const bool names = info<PCRE_INFO_NAMEENTRYSIZE>() && info<PCRE_INFO_NAMECOUNT>() && info<PCRE_INFO_NAMETABLE>();
+    const auto okPartial = info<PCRE_INFO_OKPARTIAL>();
+    const auto dupChanged = info<PCRE_INFO_JCHANGED>();
+    const auto crOrLf = info<PCRE_INFO_HASCRORLF>();
+    const auto matchEmpty = info<PCRE_INFO_MATCH_EMPTY>();
+    const auto lookbehind = info<PCRE_INFO_MAXLOOKBEHIND>();
+    if (!(captures && backReference && first && firstFlags && need && needFlags && names && okPartial && dupChanged
+          && crOrLf && matchEmpty && lookbehind))
+        return std::nullopt;
+    return PatternFacts{*captures, *backReference, *lookbehind, *okPartial, *dupChanged, *crOrLf, *matchEmpty,
+                        *firstFlags, *needFlags, *first, *need};
+}
+
+bool CaseRun::describe()
+{
+    const auto facts = patternFacts();
+    if (!facts)
+        return false;
+    m_out.format("Capturing subpattern count = %d\n", facts->captures);
+    if (facts->backReference > 0)
+        m_out.format("Max back reference = %d\n", facts->backReference);
+    if (facts->lookbehind > 0)
+        m_out.format("Max lookbehind = %d\n", facts->lookbehind);
+    if (const auto limit = info<PCRE_INFO_MATCHLIMIT>())
+        m_out.format("Match limit = %u\n", *limit);
+    if (const auto limit = info<PCRE_INFO_RECURSIONLIMIT>())
+        m_out.format("Recursion limit = %u\n", *limit);
+    describeNames();
+    if (!facts->okPartial)
+        m_out.put("Partial matching not supported\n");
+    if (facts->crOrLf)
+        m_out.put("Contains explicit CR or LF match\n");
+    if (facts->matchEmpty)
+        m_out.put("May match empty string\n");
+    describeOptions();
+    if (facts->dupChanged)
+        m_out.put("Duplicate name status changes\n");
+    describeNewline();
+    // Whether the first and needed characters are matched caselessly is in
+    // the pattern's header only.
+    const auto codeHeader = header();
+    const std::uint32_t flags = codeHeader ? codeHeader->flags : 0;
+    if (facts->firstFlags == 2)
+        m_out.put("First char at start or follows newline\n");
+    else if (facts->firstFlags == 1)
+        describeCharacter("First char", facts->first, flags & PCRE_HEADER_FIRST_CASELESS);
+    else
+        m_out.put("No first char\n");
+    if (facts->needFlags == 0)
+        m_out.put("No need char\n");
+    else
+        describeCharacter("Need char", facts->need, flags & PCRE_HEADER_REQUIRED_CASELESS);
+    if (m_study)
+        describeStudy();
+    return true;
+}
+
+void CaseRun::describeNames()
+{
+    const PcreNameTable names = PcreNameTable::Of(m_library, m_code, nullptr);
+    if (!names.Problem().empty())
+        m_out.format("** The name table is unusable: %s\n", names.Problem().c_str());
+    if (names.Count() > 0)
+        m_out.put("Named capturing subpatterns:\n");
+    for (int i = 0; i < names.Count(); ++i) {
+        const std::string name = names.NameAt(i);
+        m_out.put("  ");
+        m_out.characters(name);
+        m_out.put(std::string(std::size_t(std::max(0, names.EntrySize() - 2 - int(name.size()))), ' '));
+        m_out.format("%3d\n", names.NumberAt(i));
+    }
+}
+
+void CaseRun::describeOptions()
+{
+    if (m_options == 0) {
+        m_out.put("No options\n");
+        return;
+    }
+    m_out.put("Options:");
+    for (const OptionName &option : kOptionNames) {
+        if (m_options & unsigned(option.option))
+            m_out.format(" %s", option.name);
+    }
+    m_out.put("\n");
+}
+
+void CaseRun::describeNewline()
+{
+    for (const OptionName &newline : kNewlineNames) {
+        if ((m_options & PCRE_NEWLINE_BITS) == unsigned(newline.option))
+            m_out.format("Forced newline sequence: %s\n", newline.name);
+    }
+}
+
+void CaseRun::describeCharacter(const char *label, std::uint32_t value, bool caseless)
+{
+    const char *note = caseless ? " (caseless)" : "";
+    if (m_out.printable(value)) {
+        m_out.format("%s = '%c'%s\n", label, int(value), note);
+        return;
+    }
+    m_out.format("%s = ", label);
+    m_out.character(value);
+    m_out.format("%s\n", note);
+}
+
+void CaseRun::describeStudy()
+{
+    const auto *extra = reinterpret_cast<const pcre_extra *>(m_extra);
+    if (!m_extra) {
+        m_out.put("Study returned NULL\n");
+    } else {
+        if (const auto length = info<PCRE_INFO_MINLENGTH>(extra))
+            m_out.format("Subject length lower bound = %d\n", *length);
+        if (const auto table = info<PCRE_INFO_FIRSTTABLE>(extra); table && !*table) {
+            m_out.put("No starting char list\n");
+        } else if (table) {
+            unsigned char bits[32] = {};
+            SafeRead(*table, bits, sizeof bits);
+            m_out.put("Starting chars: ");
+            int column = 24;
+            for (unsigned c = 0; c < 256; ++c) {
+                if (!(bits[c / 8] & (1u << (c % 8))))
+                    continue;
+                if (column > 75) {
+                    m_out.put("\n  ");
+                    column = 2;
+                }
+                const bool plain = m_out.printable(c) && c != ' ';
+                if (plain)
+                    m_out.format("%c ", int(c));
+                else
+                    m_out.format("\\x%02x ", c);
+                column += plain ? 2 : 5;
+            }
+            m_out.put("\n");
+        }
+    }
+    // Only when the JIT was asked for by the pattern, not by the way.
+    if ((m_modifiers.studyOptions & PCRE_STUDY_ALL_JIT) && !(m_env.way.forceStudyOptions & PCRE_STUDY_ALL_JIT)) {
+        if (const auto jit = info<PCRE_INFO_JIT>(extra)) {
+            m_out.put(*jit ? "JIT study was successful\n"
+                           : m_env.features.jit ? "JIT study was not successful\n"
+                                                : "JIT support is not available in this version of PCRE\n");
+        }
+    }
+}
+
+CaseOutput RunCase(const TestCase &testCase, const RunEnvironment &environment, FileState &state,
+                   EngineClock &clock, std::atomic<int> *subjectLine)
+{
+    return CaseRun(testCase, environment, state, clock, subjectLine).run();
 }

@@ -1,22 +1,62 @@
 #pragma once
-// Runs one test case through the loaded engine (compile, study, exec,
-// fullinfo) and writes what PCRE's own test program would write for it:
-// the echoed input lines interleaved with the results.
+// Runs one test case through a library (compile, study, match, and the
+// information and substring calls the case asks for) and writes what
+// PCRE's own test program writes for it: the echoed input lines
+// interleaved with the results.
+//
+// Cases change the process (the locale, the library's callout and stack
+// guard hooks, files of saved patterns): they run in a child process
+// (CaseBatch), never in the checker itself.
 
+#include "LibraryFeatures.h"
 #include "TestScript.h"
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <string>
 #include <vector>
 
-struct RunSettings
+// How the test program is told to run a whole file: its -s, -s+ and -dfa.
+struct Way
 {
-    bool studyAll = false;                          // study every pattern not marked SS
-    std::map<std::string, std::string> localeNames; // name in a file -> name to set
+    const char *name;
+    int forceStudy;           // -1: no, 0: study (-s), 1: study with the JIT (-s+)
+    int forceStudyOptions;    // study options -s+ adds
+    bool dfa;                 // every match with pcre_dfa_exec()
 };
 
-// Time spent inside the engine's entry points.
+struct RunEnvironment
+{
+    const PcreLibrary *library = nullptr;
+    OptionalEntryPoints optional;
+    LibraryFeatures features;
+    Way way{"plain", -1, 0, false};
+    std::map<std::string, std::string> locales;   // name in a file -> locale to set
+    std::string testdata;                         // the folder of the test files
+};
+
+// What the test program carries from one pattern of a file to the next.
+struct FileState
+{
+    bool verifyJit = false;          // once S++ was seen
+    std::vector<int> offsets;        // grows with \O, never shrinks
+    std::vector<int> dfaWorkspace;
+    std::map<std::string, std::string> savedPatterns;   // ">file": name -> contents
+};
+
+// The skip reason of the one feature no library exports the means for:
+// the compiled-code dump needs the test program's own printer of the
+// library's internal code.
+inline constexpr const char *kCompiledCodeDump = "compiled-code dump (/B, /D, <!): the library exports no code printer";
+
+struct CaseOutput
+{
+    std::string text;                // empty when skipped
+    std::string skipReason;
+};
+
+// Time spent inside the library's entry points.
 class EngineClock
 {
 public:
@@ -26,24 +66,15 @@ public:
         const auto start = std::chrono::steady_clock::now();
         auto result = call();
         m_inside += std::chrono::steady_clock::now() - start;
-        ++m_calls;
         return result;
     }
-
     std::chrono::steady_clock::duration inside() const { return m_inside; }
-    long calls() const { return m_calls; }
 
 private:
     std::chrono::steady_clock::duration m_inside{};
-    long m_calls = 0;
 };
 
-struct CaseOutput
-{
-    std::vector<std::string> lines;    // echo and results
-    std::string skipReason;            // set: the case was not run, `lines` is empty
-    int subjectsRun = 0;
-};
-
-// Needs a loaded library (PcreLoad).
-CaseOutput RunCase(const TestCase &testCase, const RunSettings &settings, EngineClock &clock);
+// `subjectLine` receives the input line of each subject as it starts, so
+// that a crash can be placed.
+CaseOutput RunCase(const TestCase &testCase, const RunEnvironment &environment, FileState &state,
+                   EngineClock &clock, std::atomic<int> *subjectLine);

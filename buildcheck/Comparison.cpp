@@ -79,20 +79,42 @@ ExpectedLayout LocateCases(const TestScript &script, const std::vector<std::stri
     std::vector<std::size_t> starts;
     std::size_t pos = 0;
     for (const TestCase &testCase : script.cases) {
-        const auto found = std::find(expected.begin() + static_cast<std::ptrdiff_t>(pos), expected.end(),
-                                     testCase.patternLines.front());
-        if (found == expected.end()) {
-            layout.error = "the expected output has no echo of the pattern on input line "
-                + std::to_string(testCase.lineNumber);
-            return layout;
-        }
-        starts.push_back(static_cast<std::size_t>(found - expected.begin()));
+        const std::string_view echo = WithoutLineEnd(testCase.patternLines.front());
+        const auto found = std::find(expected.begin() + std::ptrdiff_t(pos), expected.end(), echo);
+        starts.push_back(std::size_t(found - expected.begin()));
         pos = std::min(expected.size(), starts.back() + testCase.patternLines.size());
     }
     layout.leading = {0, starts.empty() ? expected.size() : starts.front()};
     for (std::size_t k = 0; k < starts.size(); ++k)
         layout.cases.push_back({starts[k], k + 1 < starts.size() ? starts[k + 1] : expected.size()});
     return layout;
+}
+
+std::string CheckUnrunPart(const TestCase &testCase, const std::vector<std::string> &part)
+{
+    const std::size_t echoed = testCase.patternLines.size();
+    if (part.size() < echoed)
+        return "the expected output has no echo of this pattern";
+    for (std::size_t i = 0; i < echoed; ++i) {
+        if (part[i] != WithoutLineEnd(testCase.patternLines[i]))
+            return "the expected output has no echo of this pattern";
+    }
+    std::vector<std::string> trailer;
+    for (const std::string &line : testCase.trailer)
+        trailer.emplace_back(WithoutLineEnd(line));
+    std::vector<std::string> skippedForm = trailer;    // subjects passed over after an error
+    if (!skippedForm.empty())
+        skippedForm.front().clear();
+    const auto endsWith = [&](const std::vector<std::string> &tail) {
+        return part.size() >= echoed + tail.size() && std::equal(tail.begin(), tail.end(), part.end() - std::ptrdiff_t(tail.size()));
+    };
+    if (!endsWith(trailer) && !endsWith(skippedForm))
+        return "the expected output does not end this case where the input does";
+    // Result lines are never empty; the echo of a blank input line is.
+    const auto isEmpty = [](const std::string &line) { return line.empty(); };
+    if (std::any_of(part.begin() + std::ptrdiff_t(echoed), part.end() - std::ptrdiff_t(trailer.size()), isEmpty))
+        return "the expected output runs on past the end of this case's input";
+    return {};
 }
 
 std::vector<std::string> UnifiedDiff(const std::vector<std::string> &expected, std::size_t expectedFirstLine,

@@ -1,83 +1,228 @@
 #include "FileCheck.h"
 
-#include "Comparison.h"
-#include "TestScript.h"
-
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <filesystem>
 
 namespace {
 
 std::vector<std::string> slice(const std::vector<std::string> &lines, LineSpan span)
 {
-    return {lines.begin() + static_cast<std::ptrdiff_t>(span.begin),
-            lines.begin() + static_cast<std::ptrdiff_t>(span.end)};
+    return {lines.begin() + std::ptrdiff_t(span.begin), lines.begin() + std::ptrdiff_t(span.end)};
 }
 
-// Compares one block; a differing block adds its hunks to the report.
-// `actualLine` numbers the lines of the output this run produces, in which
-// a skipped case stands as its expected lines.
-void compareBlock(const std::vector<std::string> &expected, LineSpan span,
-                  const std::vector<std::string> &actual, std::size_t actualLine,
-                  const std::string &label, FileReport &report)
+std::string baseName(const std::string &path)
 {
-    const std::vector<std::string> wanted = slice(expected, span);
-    if (actual == wanted) {
-        ++report.passed;
-        return;
-    }
-    ++report.failed;
-    const std::vector<std::string> hunks =
-        UnifiedDiff(wanted, span.begin + 1, actual, actualLine, label);
-    report.diff.insert(report.diff.end(), hunks.begin(), hunks.end());
+    return std::filesystem::path(path).filename().string();
 }
+
+std::string caseLabel(const PlannedFile &file, int line, const std::string &way)
+{
+    return baseName(file.input) + ":" + std::to_string(line) + " (" + way + ")";
+}
+
+// What happened to a case whose child died in it.
+std::string lostCaseMessage(const CaseResult &result)
+{
+    std::string message = result.reason;
+    if (result.status == CaseResult::Status::Crashed || result.status == CaseResult::Status::TimedOut)
+        message = "the library " + message;
+    if (result.subjectLine > 0)
+        message += " on subject line " + std::to_string(result.subjectLine);
+    return message;
+}
+
+class WayChecker
+{
+public:
+    WayChecker(const PlannedFile &file, const LoadedFile &loaded, FailurePrinter &printer, WayReport &report)
+        : m_file(file), m_loaded(loaded), m_printer(printer), m_report(report)
+    {
+    }
+
+    void checkLeading()
+    {
+        const std::vector<std::string> leading = LinesOf(joined(m_loaded.script.leading));
+        const std::vector<std::string> wanted = slice(m_loaded.expected.front(), m_loaded.layouts.front().leading);
+        if (leading == wanted)
+            return;
+        CaseVerdict verdict;
+        verdict.kind = CaseVerdict::Kind::Failed;
+        verdict.line = 1;
+        verdict.pattern = "(lines before the first pattern)";
+        verdict.message = "output differs";
+        verdict.diff = UnifiedDiff(wanted, 1, leading, 1, verdict.pattern);
+        record(std::move(verdict));
+    }
+
+    void check(std::size_t index, const CaseResult &result)
+    {
+        const TestCase &testCase = m_loaded.script.cases[index];
+        CaseVerdict verdict;
+        verdict.line = testCase.lineNumber;
+        verdict.pattern = std::string(WithoutLineEnd(testCase.patternLines.front()));
+        verdict.engineTime = result.engineTime;
+        switch (result.status) {
+        case CaseResult::Status::Ran: compareOutput(index, result.text, verdict); break;
+        case CaseResult::Status::Skipped: checkUnrun(index, result.reason, verdict); break;
+        default:
+            verdict.kind = CaseVerdict::Kind::Failed;
+            verdict.message = lostCaseMessage(result);
+        }
+        record(std::move(verdict));
+    }
+
+private:
+    static std::string joined(const std::vector<std::string> &lines)
+    {
+        std::string text;
+        for (const std::string &line : lines)
+            text += line;
+        return text;
+    }
+
+    std::vector<std::string> part(std::size_t alternative, std::size_t index) const
+    {
+        return slice(m_loaded.expected[alternative], m_loaded.layouts[alternative].cases[index]);
+    }
+
+    // Passes when the output is that of any of the expected files.
+    void compareOutput(std::size_t index, const std::string &text, CaseVerdict &verdict)
+    {
+        const std::vector<std::string> actual = LinesOf(text);
+        for (std::size_t alternative = 0; alternative < m_loaded.expected.size(); ++alternative) {
+            if (actual == part(alternative, index))
+                return;
+        }
+        const LineSpan span = m_loaded.layouts.front().cases[index];
+        verdict.kind = CaseVerdict::Kind::Failed;
+        verdict.message = span.begin == span.end ? "the expected output ends before this case"
+                                                 : "output differs from the expected";
+        verdict.diff = UnifiedDiff(part(0, index), span.begin + 1, actual, span.begin + 1,
+                                   caseLabel(m_file, verdict.line, m_report.way));
+    }
+
+    // A case not run still has to fit its place in the expected file.
+    void checkUnrun(std::size_t index, const std::string &reason, CaseVerdict &verdict)
+    {
+        std::string problem;
+        for (std::size_t alternative = 0; alternative < m_loaded.expected.size(); ++alternative) {
+            problem = CheckUnrunPart(m_loaded.script.cases[index], part(alternative, index));
+            if (problem.empty())
+                break;
+        }
+        verdict.kind = problem.empty() ? CaseVerdict::Kind::Skipped : CaseVerdict::Kind::Failed;
+        verdict.message = problem.empty() ? reason : problem + " (the case itself was not run: " + reason + ")";
+    }
+
+    void record(CaseVerdict verdict)
+    {
+        m_report.engineTime += verdict.engineTime;
+        switch (verdict.kind) {
+        case CaseVerdict::Kind::Passed: ++m_report.passed; break;
+        case CaseVerdict::Kind::Skipped: ++m_report.skipped; break;
+        case CaseVerdict::Kind::Failed:
+            ++m_report.failed;
+            m_printer.print("FAIL " + caseLabel(m_file, verdict.line, m_report.way) + ": " + verdict.message,
+                            verdict.diff);
+            break;
+        }
+        m_report.cases.push_back(std::move(verdict));
+    }
+
+    const PlannedFile &m_file;
+    const LoadedFile &m_loaded;
+    FailurePrinter &m_printer;
+    WayReport &m_report;
+};
 
 } // namespace
 
-bool ReadLines(const std::string &path, std::vector<std::string> &lines)
+std::vector<std::string> LinesOf(std::string_view text)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::ostringstream text;
-    text << file.rdbuf();
-    lines = SplitLines(text.str());
-    return !file.bad();
+    std::vector<std::string> lines;
+    for (const std::string &line : SplitRawLines(text))
+        lines.emplace_back(WithoutLineEnd(line));
+    return lines;
 }
 
-FileReport CheckScript(const std::vector<std::string> &input, const std::vector<std::string> &expected,
-                       const std::string &inputName, const RunSettings &settings, EngineClock &clock)
+LoadedFile LoadFile(const PlannedFile &file)
 {
-    FileReport report;
-    const TestScript script = ParseTestScript(input);
-    const ExpectedLayout layout = LocateCases(script, expected);
-    if (!layout.error.empty()) {
-        report.error = layout.error;
-        return report;
+    LoadedFile loaded;
+    const FileText input = ReadTestFile(file.input);
+    if (!input.error.empty()) {
+        loaded.error = file.input + ": " + input.error;
+        return loaded;
     }
-
-    std::size_t actualLine = 1;
-    if (slice(expected, layout.leading) != script.leading) {
-        compareBlock(expected, layout.leading, script.leading, actualLine,
-                     inputName + " (lines before the first pattern)", report);
-    }
-    actualLine += script.leading.size();
-
-    for (std::size_t k = 0; k < script.cases.size(); ++k) {
-        const TestCase &testCase = script.cases[k];
-        const LineSpan span = layout.cases[k];
-        CaseOutput output = RunCase(testCase, settings, clock);
-        if (!output.skipReason.empty()) {
-            ++report.skipped;
-            ++report.skipReasons[output.skipReason];
-            actualLine += span.end - span.begin;
+    loaded.script = ParseTestScript(input.text);
+    for (const std::string &path : file.expected) {
+        const FileText expected = ReadTestFile(path);
+        if (!expected.error.empty()) {
+            // Only the first is needed; the others are alternatives.
+            if (loaded.expected.empty())
+                loaded.error = path + ": " + expected.error;
+            if (loaded.expected.empty())
+                return loaded;
             continue;
         }
-        report.subjectsRun += output.subjectsRun;
-        compareBlock(expected, span, output.lines, actualLine,
-                     inputName + ":" + std::to_string(testCase.lineNumber), report);
-        actualLine += output.lines.size();
+        loaded.expected.push_back(LinesOf(expected.text));
+        loaded.layouts.push_back(LocateCases(loaded.script, loaded.expected.back()));
     }
+    return loaded;
+}
+
+void FailurePrinter::print(const std::string &headline, const std::vector<std::string> &diff)
+{
+    std::printf("%s\n", headline.c_str());
+    for (const std::string &line : diff) {
+        if (m_left == 0) {
+            ++m_heldBack;
+            continue;
+        }
+        std::printf("%s\n", line.c_str());
+        --m_left;
+    }
+    std::fflush(stdout);
+}
+
+WayReport CheckWay(const PlannedFile &file, const LoadedFile &loaded, const RunEnvironment &environment,
+                   std::chrono::milliseconds timeLimit, FailurePrinter &printer, std::vector<CaseResult> *outputs)
+{
+    WayReport report;
+    report.file = &file;
+    report.way = environment.way.name;
+    const auto start = std::chrono::steady_clock::now();
+    WayChecker checker(file, loaded, printer, report);
+    checker.checkLeading();
+    RunCases(loaded.script, environment, timeLimit, [&](std::size_t index, CaseResult &&result) {
+        checker.check(index, result);
+        if (outputs)
+            outputs->push_back(std::move(result));
+    });
+    report.time = std::chrono::steady_clock::now() - start;
     return report;
+}
+
+void CompareWithOther(const PlannedFile &file, const LoadedFile &loaded, const RunEnvironment &other,
+                      std::chrono::milliseconds timeLimit, const std::vector<CaseResult> &outputs,
+                      const std::string &names, FailurePrinter &printer, WayReport &report)
+{
+    const auto describe = [](const CaseResult &result) {
+        if (result.status == CaseResult::Status::Ran)
+            return LinesOf(result.text);
+        if (result.status == CaseResult::Status::Skipped)
+            return std::vector<std::string>{"(not run: " + result.reason + ")"};
+        return std::vector<std::string>{"(" + lostCaseMessage(result) + ")"};
+    };
+    RunCases(loaded.script, other, timeLimit, [&](std::size_t index, CaseResult &&result) {
+        report.engineTime += result.engineTime;
+        if (index >= outputs.size())
+            return;
+        const std::vector<std::string> mine = describe(outputs[index]);
+        const std::vector<std::string> theirs = describe(result);
+        if (mine == theirs)
+            return;
+        ++report.differences;
+        const int line = loaded.script.cases[index].lineNumber;
+        const std::string label = caseLabel(file, line, report.way);
+        printer.print("DIFFERS " + label + " between " + names, UnifiedDiff(mine, 1, theirs, 1, label));
+    });
 }

@@ -2,38 +2,61 @@
 // Reading PCRE's regression files: the input format of PCRE's own test
 // program. A file is a sequence of patterns between delimiters, each with
 // modifier letters and followed by subject lines up to a blank line.
+//
+// Lines are kept as read, line end included, because the test program
+// echoes them byte for byte.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-struct SubjectLine
+struct SourceLine
 {
-    std::string text;               // as read, echoed verbatim
-    int lineNumber = 0;
+    std::string text;           // with its '\n', when it had one
+    int number = 0;             // 1-based
 };
 
 struct TestCase
 {
-    int lineNumber = 0;                    // of the pattern's first line
-    std::vector<std::string> patternLines; // as read, echoed verbatim
-    std::string pattern;                   // between the delimiters
-    std::string modifiers;                 // after the closing delimiter, trimmed
-    std::vector<SubjectLine> subjects;
-    std::vector<std::string> trailer;      // blank and directive lines up to the next pattern
-    std::string unreadable;                // why the pattern lines cannot be used
+    enum class Kind {
+        Pattern,        // between delimiters
+        Load,           // "<file": a compiled pattern saved by an earlier case
+        UnexpectedEnd,  // the file ends before the closing delimiter
+    };
+    Kind kind = Kind::Pattern;
+    int lineNumber = 0;                     // of the pattern's first line
+    std::vector<std::string> patternLines;
+    std::string pattern;                    // between the delimiters
+    std::string modifiers;                  // after them, line end included
+    bool badDelimiter = false;              // alphanumeric or a backslash
+    std::vector<SourceLine> subjects;
+    // The blank line that ends the subjects, then blank and "< forbid"
+    // lines up to the next pattern.
+    std::vector<std::string> trailer;
+    std::string lockout;                    // letters "< forbid" locked out
 };
 
 struct TestScript
 {
-    std::vector<std::string> leading;      // lines before the first pattern
+    std::vector<std::string> leading;       // lines before the first pattern
     std::vector<TestCase> cases;
 };
 
-// Splits on LF; a final line without LF counts, a final empty one does not.
-std::vector<std::string> SplitLines(std::string_view text);
+TestScript ParseTestScript(std::string_view text);
 
-TestScript ParseTestScript(const std::vector<std::string> &lines);
+// Splits after each '\n'; a final line without one counts.
+std::vector<std::string> SplitRawLines(std::string_view text);
+// The line without its line end.
+std::string_view WithoutLineEnd(std::string_view line);
 
-// The line with leading and trailing white space removed.
-std::string_view Trimmed(std::string_view line);
+// The whole of a test file. Only a regular file of at most kMaxTestFileSize
+// bytes is read; otherwise, or when reading fails, `error` says why in the
+// system's words.
+struct FileText
+{
+    std::string text;
+    std::string error;
+};
+inline constexpr std::size_t kMaxTestFileSize = std::size_t(64) << 20;
+FileText ReadTestFile(const std::string &path);

@@ -1,0 +1,37 @@
+# Runs pcre-buildcheck and checks how it ended: its exit status, lines its
+# output must have, a line it must not have, and the JUnit report it wrote.
+#   cmake -DTOOL=... -DARGS="..." [-DSTATUS=1] [-DMATCHES="regex&&regex"] [-DREFUSE=regex]
+#         [-DJUNIT=file -DJUNIT_SUITES=n] -P run-checker.cmake
+cmake_minimum_required(VERSION 3.25)
+separate_arguments(arguments UNIX_COMMAND "${ARGS}")
+if(JUNIT)
+  file(REMOVE "${JUNIT}")
+endif()
+execute_process(COMMAND ${TOOL} ${arguments}
+  OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE status)
+set(all "${output}${errors}")
+message("${all}")
+if(NOT DEFINED STATUS)
+  set(STATUS 0)
+endif()
+if(NOT status STREQUAL STATUS)
+  message(FATAL_ERROR "expected exit status ${STATUS}, got ${status}")
+endif()
+string(REPLACE "&&" ";" patterns "${MATCHES}")
+foreach(pattern IN LISTS patterns)
+  if(NOT all MATCHES "${pattern}")
+    message(FATAL_ERROR "the output lacks a line matching: ${pattern}")
+  endif()
+endforeach()
+if(REFUSE AND all MATCHES "${REFUSE}")
+  message(FATAL_ERROR "the output has a line matching: ${REFUSE}")
+endif()
+if(JUNIT)
+  file(READ "${JUNIT}" report)
+  string(REGEX MATCHALL "<testsuite " suites "${report}")
+  list(LENGTH suites count)
+  if(NOT count EQUAL JUNIT_SUITES OR NOT report MATCHES "<testcase classname=\"testinput1.plain\" name=\"line 7: /the quick brown fox/\""
+     OR NOT report MATCHES "<skipped message=\"[^\"]+\"/>" OR NOT report MATCHES "</testsuites>\n$")
+    message(FATAL_ERROR "the JUnit report has ${count} test suites, not ${JUNIT_SUITES}, or lacks its test cases")
+  endif()
+endif()
