@@ -38,6 +38,7 @@ void CTesterDlg::OnChangePattern()
 
 void CTesterDlg::OnChangeInput()
 {
+    m_series.InputChanged();
     EnableDlgItem(IDC_MORE, false);
     EnableDlgItem(IDC_EXEC_NEXT, false);
     HideSubpatternList();

@@ -24,10 +24,18 @@ MatchSeries::~MatchSeries() = default;
 
 void MatchSeries::ReleasePattern()
 {
+    m_search->DiscardPrepared();
     // The handles give the memory back through the library that made it,
     // whatever library is loaded now.
     m_pExtra = PcreExtraPtr();
     m_pRegex = PcreCodePtr();
+}
+
+void MatchSeries::InputChanged()
+{
+    // The series cannot go on over the old text; a child kept ready for it
+    // would only hold the old pages while the editor rewrites them.
+    m_search->DiscardPrepared();
 }
 
 MatchSeries::Outcome MatchSeries::Exec(const QByteArray &pattern, int options, const QByteArray &subject)
@@ -107,7 +115,7 @@ int MatchSeries::NextCharacterStart(int offset) const
 
 // One contained search of the subject; false, with `failure` saying why,
 // when it gave no engine result (stopped, crashed, impossible answers).
-bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
+PcreSearch::Request MatchSeries::RequestFrom(int startOffset, int callOptions) const
 {
     PcreSearch::Request request;
     request.library = m_pRegex.get_deleter().library.get();
@@ -118,8 +126,12 @@ bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
     request.startOffset = startOffset;
     request.options = callOptions;
     request.offsetsSize = m_nOffsetsSize;
+    return request;
+}
 
-    if (m_search->Start(request))
+bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
+{
+    if (m_search->Start(RequestFrom(startOffset, callOptions)))
         m_waiter(*m_search);
     const PcreSearch::Answer answer = m_search->Finish(m_pOffsets.get());
     m_nLastResult = answer.result;
@@ -148,6 +160,10 @@ MatchSeries::Outcome MatchSeries::Found()
     outcome.canContinue = m_nNextStart < m_strInput.size();
     outcome.captured = m_nLastResult > 1;
     outcome.message = outcome.canContinue ? QStringLiteral("Matches found!") : QStringLiteral("Match found!");
+    // "Exec next" then starts at once: its child is made while the user
+    // looks at this match.
+    if (outcome.canContinue)
+        m_search->PrepareNext(RequestFrom(m_nNextStart, 0));
     return outcome;
 }
 

@@ -12,14 +12,13 @@
 // vector between calls; the window asks it for them to display.
 
 #include "PcreBinding.h"
+#include "PcreSearch.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
 #include <memory>
-
-class PcreSearch;
 
 class MatchSeries
 {
@@ -48,6 +47,8 @@ public:
     Outcome ExecNext();
     // Gives the compiled pattern and its study data back to their library.
     void ReleasePattern();
+    // The input field changed: "Exec next" is over until the next Exec.
+    void InputChanged();
 
     int Options() const { return m_nOptions; }
     const PcreCodePtr &CompiledPattern() const { return m_pRegex; }
@@ -58,6 +59,7 @@ public:
     const QByteArray &Subject() const { return m_strInput; }
 
 private:
+    PcreSearch::Request RequestFrom(int startOffset, int callOptions) const;
     bool RunSearch(int startOffset, int callOptions, QString &failure);
     Outcome Conclude(bool ran, const QString &failure);
     Outcome SearchAfterPreviousMatch();

@@ -1,10 +1,10 @@
 #include "ContainedCall.h"
 
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
@@ -23,13 +23,6 @@ namespace {
 // quarter of a million such frames. Only the pages it touches cost memory.
 constexpr std::size_t kStackSize = std::size_t(256) << 20;
 constexpr std::size_t kStackMargin = std::size_t(4) << 20;
-
-// After the caller's block, one page of our own: the child marks it when the
-// work has returned, which tells a return from an exit() inside the work.
-struct Trailer
-{
-    std::atomic<int> returned;
-};
 
 std::size_t PageSize()
 {
@@ -66,6 +59,18 @@ void PrepareChild(pid_t parent)
         _exit(127);
 }
 
+// A prepared child waits for its go: a byte, or the end of the pipe when the
+// parent discards it.
+bool AwaitGo(int goFd)
+{
+    char go = 0;
+    ssize_t got;
+    do {
+        got = read(goFd, &go, 1);
+    } while (got < 0 && errno == EINTR);
+    return got == 1;
+}
+
 // Forks on a thread of its own whose stack is large: the child runs on the
 // stack of the thread that forked it, so it inherits the room. The thread
 // blocks every signal, so process signals go to the program's own threads,
@@ -82,7 +87,7 @@ public:
     }
 
     // The child's pid, or -1 with `error` set.
-    pid_t Fork(const std::function<void(void *)> &work, void *shared, Trailer *trailer, int &error)
+    pid_t Fork(const std::function<void(void *)> &work, void *shared, int goFd, int returnedFd, int &error)
     {
         std::lock_guard serial(m_callerMutex);
         if (!m_started) {
@@ -92,7 +97,8 @@ public:
         std::unique_lock lock(m_mutex);
         m_work = &work;
         m_shared = shared;
-        m_trailer = trailer;
+        m_goFd = goFd;
+        m_returnedFd = returnedFd;
         m_done = false;
         m_requested = true;
         m_wake.notify_one();
@@ -134,14 +140,21 @@ private:
             m_requested = false;
             const std::function<void(void *)> *work = m_work;
             void *shared = m_shared;
-            Trailer *trailer = m_trailer;
+            const int goFd = m_goFd;
+            const int returnedFd = m_returnedFd;
             lock.unlock();
 
             const pid_t pid = fork();
             if (pid == 0) {
                 PrepareChild(parent);
+                if (goFd >= 0 && !AwaitGo(goFd))
+                    _exit(0);
                 (*work)(shared);
-                trailer->returned.store(1);
+                // The caller reads the answer now; tearing down this copy
+                // of the process costs as much as making it and need not
+                // be waited for.
+                const char returned = 1;
+                (void)!write(returnedFd, &returned, 1);
                 _exit(0);
             }
             const int error = errno;
@@ -163,7 +176,8 @@ private:
     bool m_done = false;
     const std::function<void(void *)> *m_work = nullptr;
     void *m_shared = nullptr;
-    Trailer *m_trailer = nullptr;
+    int m_goFd = -1;
+    int m_returnedFd = -1;
     pid_t m_pid = -1;
     int m_error = 0;
 };
@@ -194,17 +208,18 @@ std::string ContainedCall::Outcome::Describe() const
 ContainedCall::ContainedCall(std::size_t sharedBytes)
     : m_sharedSize(RoundUpToPages(sharedBytes ? sharedBytes : 1))
 {
-    void *block = mmap(nullptr, m_sharedSize + PageSize(), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                       -1, 0);
+    void *block = mmap(nullptr, m_sharedSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (block != MAP_FAILED)
         m_shared = block;
 }
 
 ContainedCall::~ContainedCall()
 {
+    Discard();
     Stop();
+    ReapEnded(true);
     if (m_shared)
-        munmap(m_shared, m_sharedSize + PageSize());
+        munmap(m_shared, m_sharedSize);
 }
 
 std::size_t ContainedCall::StackSize()
@@ -219,59 +234,111 @@ std::size_t ContainedCall::UsableStackSize()
 
 bool ContainedCall::Start(std::function<void(void *shared)> work)
 {
+    Discard();
+    if (!Fork(std::move(work), false))
+        return false;
+    m_outcome.ending = Ending::Running;
+    return true;
+}
+
+bool ContainedCall::Prepare(std::function<void(void *shared)> work)
+{
+    Discard();
+    return Fork(std::move(work), true);
+}
+
+bool ContainedCall::Go()
+{
+    if (!IsPrepared())
+        return false;
+    const char go = 1;
+    const bool sent = write(m_go, &go, 1) == 1;
+    close(m_go);
+    m_go = -1;
+    m_outcome = Outcome{};
+    m_outcome.ending = Ending::Running;
+    if (!sent)
+        Stop(Ending::Failed);
+    return sent;
+}
+
+void ContainedCall::Discard()
+{
+    if (!IsPrepared())
+        return;
+    kill(m_pid, SIGKILL);
+    m_ending.push_back(m_pid);
+    Forget(Outcome{});
+}
+
+bool ContainedCall::Fork(std::function<void(void *shared)> work, bool prepared)
+{
     if (IsRunning())
         return false;
+    ReapEnded(false);
     m_outcome = Outcome{};
-    if (!m_shared) {
-        m_outcome = Outcome{Ending::Failed, 0, 0, ENOMEM};
+    int returned[2] = {-1, -1};
+    int go[2] = {-1, -1};
+    auto closeAll = [&] {
+        for (int fd : {returned[0], returned[1], go[0], go[1]}) {
+            if (fd >= 0)
+                close(fd);
+        }
+    };
+    if (!m_shared || pipe2(returned, O_CLOEXEC) != 0 || (prepared && pipe2(go, O_CLOEXEC) != 0)) {
+        m_outcome = Outcome{Ending::Failed, 0, 0, m_shared ? errno : ENOMEM};
+        closeAll();
         return false;
     }
-    auto *trailer = reinterpret_cast<Trailer *>(static_cast<char *>(m_shared) + m_sharedSize);
-    trailer->returned.store(0);
     int error = 0;
-    const pid_t pid = Launcher::Instance().Fork(work, m_shared, trailer, error);
+    const pid_t pid = Launcher::Instance().Fork(work, m_shared, go[0], returned[1], error);
     if (pid < 0) {
+        closeAll();
         m_outcome = Outcome{Ending::Failed, 0, 0, error};
         return false;
     }
+    close(returned[1]);
+    if (prepared)
+        close(go[0]);
     m_pid = pid;
+    m_returned = returned[0];
+    m_go = go[1];
     // glibc 2.36 declares pidfd_open() without C linkage; the system call
-    // is the same. -1 on kernels without it: Wait() then polls.
+    // is the same. Only a safety net: the pipe ends with the child too.
     m_pidfd = int(syscall(SYS_pidfd_open, pid, 0));
-    m_outcome.ending = Ending::Running;
     return true;
 }
 
 bool ContainedCall::Wait(std::chrono::milliseconds timeout)
 {
-    if (!IsRunning())
-        return true;
-    if (m_pidfd >= 0) {
-        pollfd watch{m_pidfd, POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            const int ready = poll(&watch, 1, int(std::max<long long>(left.count(), 0)));
-            if (ready > 0)
-                return Collect(true);
-            if (ready == 0 || errno != EINTR)
-                return Collect(false);
-        }
-    }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!Collect(false)) {
-        if (std::chrono::steady_clock::now() >= deadline)
+    while (IsRunning()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd watch[2] = {{m_returned, POLLIN, 0}, {m_pidfd, POLLIN, 0}};
+        const int ready = poll(watch, m_pidfd >= 0 ? 2 : 1, int(std::max<long long>(left.count(), 0)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (watch[0].revents) {
+            char returned = 0;
+            if (read(m_returned, &returned, 1) == 1) {
+                // The answer is in the shared block; the child is leaving.
+                m_ending.push_back(m_pid);
+                Forget(Outcome{Ending::Returned, 0, 0, 0});
+                return true;
+            }
+        }
+        Collect();   // ended without returning
     }
     return true;
 }
 
 void ContainedCall::WaitForEnd()
 {
-    if (IsRunning())
-        Collect(true);
+    while (!Wait(std::chrono::hours(1))) {
+    }
 }
 
 void ContainedCall::Stop(Ending reason)
@@ -279,38 +346,45 @@ void ContainedCall::Stop(Ending reason)
     if (!IsRunning())
         return;
     kill(m_pid, SIGKILL);
-    const bool endedByKill = Collect(true) && m_outcome.ending == Ending::Crashed && m_outcome.signal == SIGKILL;
-    if (endedByKill)
+    Collect();
+    if (m_outcome.ending == Ending::Crashed && m_outcome.signal == SIGKILL)
         m_outcome = Outcome{reason, 0, 0, 0};
 }
 
-// Reaps the child if it has ended; true when it has.
-bool ContainedCall::Collect(bool block)
+// Collects the child, which has ended or is about to.
+void ContainedCall::Collect()
 {
     int status = 0;
     pid_t reaped;
     do {
-        reaped = waitpid(m_pid, &status, block ? 0 : WNOHANG);
+        reaped = waitpid(m_pid, &status, 0);
     } while (reaped < 0 && errno == EINTR);
-    if (reaped == 0)
-        return false;
-    Finish(reaped == m_pid ? status : -1);
-    return true;
+    if (reaped != m_pid)
+        return Forget(Outcome{Ending::Failed, 0, 0, ECHILD});
+    if (WIFSIGNALED(status))
+        return Forget(Outcome{Ending::Crashed, WTERMSIG(status), 0, 0});
+    Forget(Outcome{Ending::Exited, 0, WIFEXITED(status) ? WEXITSTATUS(status) : status, 0});
 }
 
-void ContainedCall::Finish(int status)
+void ContainedCall::Forget(const Outcome &outcome)
 {
-    const auto *trailer = reinterpret_cast<const Trailer *>(static_cast<char *>(m_shared) + m_sharedSize);
-    if (status == -1)
-        m_outcome = Outcome{Ending::Failed, 0, 0, ECHILD};
-    else if (WIFSIGNALED(status))
-        m_outcome = Outcome{Ending::Crashed, WTERMSIG(status), 0, 0};
-    else if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && trailer->returned.load())
-        m_outcome = Outcome{Ending::Returned, 0, 0, 0};
-    else
-        m_outcome = Outcome{Ending::Exited, 0, WIFEXITED(status) ? WEXITSTATUS(status) : status, 0};
-    if (m_pidfd >= 0)
-        close(m_pidfd);
-    m_pidfd = -1;
+    m_outcome = outcome;
+    for (int *fd : {&m_returned, &m_pidfd, &m_go}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
     m_pid = -1;
+}
+
+// Children that returned their answer and were left to finish leaving.
+void ContainedCall::ReapEnded(bool block)
+{
+    std::erase_if(m_ending, [block](pid_t pid) {
+        pid_t reaped;
+        do {
+            reaped = waitpid(pid, nullptr, block ? 0 : WNOHANG);
+        } while (reaped < 0 && errno == EINTR);
+        return reaped != 0;
+    });
 }

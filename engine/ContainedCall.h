@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 class ContainedCall
 {
@@ -58,19 +59,28 @@ public:
     // when no child could be made; the previous call must have ended.
     bool Start(std::function<void(void *shared)> work);
 
+    // Makes the child now and has it wait: Go() then runs the work without
+    // the cost of a fork. The child sees memory as it is at Prepare(), the
+    // shared block as it is at Go(), where the caller puts what changed.
+    bool Prepare(std::function<void(void *shared)> work);
+    bool IsPrepared() const { return m_go >= 0; }
+    bool Go();
+    // Ends a prepared child that will not be needed.
+    void Discard();
+
     // Waits up to `timeout` for the child to end; true once it has ended
     // (also when nothing runs).
     bool Wait(std::chrono::milliseconds timeout);
     // Waits as long as it takes.
     void WaitForEnd();
-    // A descriptor that becomes readable when the child ends, for event
-    // loops; -1 when nothing runs or the system offers none.
-    int EndNotifier() const { return m_pidfd; }
+    // A descriptor that becomes readable when the work returns or the child
+    // ends, for event loops; -1 when nothing runs.
+    int EndNotifier() const { return m_returned; }
 
     // Kills a running child and collects it; `reason` is Stopped or TimedOut.
     void Stop(Ending reason = Ending::Stopped);
 
-    bool IsRunning() const { return m_pid > 0; }
+    bool IsRunning() const { return m_pid > 0 && m_go < 0; }
     Outcome Result() const { return m_outcome; }
 
     // The stack the work runs on, in bytes (most of it is never touched).
@@ -80,12 +90,18 @@ public:
     static std::size_t UsableStackSize();
 
 private:
-    bool Collect(bool block);
-    void Finish(int status);
+    bool Fork(std::function<void(void *shared)> work, bool prepared);
+    void Collect();
+    void Forget(const Outcome &outcome);
+    void ReapEnded(bool block);
 
     void *m_shared = nullptr;
     std::size_t m_sharedSize = 0;
     pid_t m_pid = -1;
+    int m_returned = -1;            // the child writes a byte when the work returns
+    int m_go = -1;                  // a prepared child runs the work on a byte here
     int m_pidfd = -1;
     Outcome m_outcome;
+    std::vector<pid_t> m_ending;    // returned, not yet collected
+
 };

@@ -6,9 +6,12 @@
 
 namespace {
 
-// What the child hands back, at the start of the shared block.
+// The shared block: where to start, set by the parent at the latest moment,
+// and what the child hands back.
 struct SharedAnswer
 {
+    int startOffset;
+    int options;
     int result;
     int offsets[1];     // offsetsSize ints
 };
@@ -59,7 +62,7 @@ void SearchInChild(const PcreSearch::Request &request, void *shared)
     PcreExtraBlock extra = LimitedExtra(request.extra, limit);
     auto *answer = static_cast<SharedAnswer *>(shared);
     answer->result = api.pcre_exec(request.code, reinterpret_cast<const pcre_extra *>(&extra), request.subject,
-                                   request.length, request.startOffset, request.options, answer->offsets,
+                                   request.length, answer->startOffset, answer->options, answer->offsets,
                                    request.offsetsSize);
 }
 
@@ -78,13 +81,46 @@ unsigned long PcreSearch::RecursionLimitFor(int frameSize)
     return ContainedCall::UsableStackSize() / std::size_t(frame);
 }
 
+bool PcreSearch::EnsureCall(const Request &request)
+{
+    const std::size_t needed = SharedSizeFor(request.offsetsSize);
+    if (m_call && m_call->SharedSize() >= needed)
+        return false;
+    m_call = std::make_unique<ContainedCall>(needed);
+    return true;
+}
+
+static bool SameSearch(const PcreSearch::Request &a, const PcreSearch::Request &b)
+{
+    return a.library == b.library && a.code == b.code && a.extra == b.extra && a.subject == b.subject
+           && a.length == b.length && a.offsetsSize == b.offsetsSize;
+}
+
 bool PcreSearch::Start(const Request &request)
 {
     m_request = request;
-    const std::size_t needed = SharedSizeFor(request.offsetsSize);
-    if (!m_call || m_call->SharedSize() < needed)
-        m_call = std::make_unique<ContainedCall>(needed);
-    return m_call->Start([request](void *shared) { SearchInChild(request, shared); });
+    const bool usePrepared = m_call && m_call->IsPrepared() && SameSearch(request, m_prepared);
+    if (!usePrepared)
+        EnsureCall(request);
+    auto *shared = static_cast<SharedAnswer *>(m_call->Shared());
+    shared->startOffset = request.startOffset;
+    shared->options = request.options;
+    if (usePrepared)
+        return m_call->Go();
+    return m_call->Start([request](void *block) { SearchInChild(request, block); });
+}
+
+void PcreSearch::PrepareNext(const Request &request)
+{
+    EnsureCall(request);
+    m_prepared = request;
+    m_call->Prepare([request](void *block) { SearchInChild(request, block); });
+}
+
+void PcreSearch::DiscardPrepared()
+{
+    if (m_call)
+        m_call->Discard();
 }
 
 PcreSearch::Answer PcreSearch::Finish(int *offsets)
