@@ -34,12 +34,6 @@ bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
         QMessageBox::critical(this, windowTitle(), result.error);
         return false;
     }
-    // Refused before the field takes it, which keeps its text.
-    const QString notShown = CRichEditCtrl::WhyNotShown(result.bytes);
-    if (!notShown.isEmpty()) {
-        QMessageBox::critical(this, windowTitle(), QStringLiteral("Cannot load \"%1\": %2.").arg(path, notShown));
-        return false;
-    }
     bytes = std::move(result.bytes);
     return true;
 }
@@ -51,10 +45,6 @@ void CTesterDlg::LoadInputFromFile(const QString &path)
         return;
     BusyCursor busy;
     m_reditInput->SetTextBytes(bytes);
-    // Paint under the busy cursor: laying out a very long line to show it
-    // takes a while, and the user should see that the program is working.
-    if (m_reditInput->isVisible())
-        m_reditInput->repaint();
     // m_strInput now equals the field, as UpdateData(true) would leave it,
     // but shares the bytes just read: a copy of a large file would cost
     // time and a third copy in memory.

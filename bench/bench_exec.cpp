@@ -25,9 +25,6 @@
 
 namespace {
 
-// One-line inputs longer than the field shows are not measured.
-constexpr qsizetype kMaxOneLineMb = CRichEditCtrl::kMaxLineLength >> 20;
-
 // pcre_compile + pcre_study + pcre_exec from `start`, as Exec makes them.
 double RawSearchMs(const QByteArray &pattern, int options, const QByteArray &subject)
 {
@@ -259,11 +256,6 @@ int main(int argc, char **argv)
                 PcreVersionText().c_str());
     for (InputShape shape : {InputShape::Lines, InputShape::MultiByte, InputShape::RandomBytes, InputShape::OneLine}) {
         for (qsizetype size : sizes) {
-            if (shape == InputShape::OneLine && size > kMaxOneLineMb) {
-                std::printf("%-12s %4lld MB  refused: longer than the line the field shows\n",
-                            qPrintable(ShapeName(shape)), size);
-                continue;
-            }
             bench.Measure(shape, size);
         }
     }

@@ -226,17 +226,7 @@ int main(int argc, char **argv)
                 "ratio", "idle ms", "to end ms", "peak MB", "x size", "verdict");
     bool allMet = true;
     for (InputShape shape : {InputShape::Lines, InputShape::MultiByte, InputShape::RandomBytes, InputShape::OneLine}) {
-        // A line longer than the field shows is refused before loading.
         std::vector<int> sizes = sizesMb;
-        if (shape == InputShape::OneLine) {
-            const int maxMb = int(CRichEditCtrl::kMaxLineLength >> 20);
-            for (int mb : sizes) {
-                if (mb > maxMb)
-                    std::printf("%-12s %5d  refused before loading: longer than the line the field shows\n",
-                                "one line", mb);
-            }
-            std::erase_if(sizes, [maxMb](int mb) { return mb > maxMb; });
-        }
         allMet = MeasureShape(argv[0], dir, shape, sizes) && allMet;
     }
     return allMet ? 0 : 2;

@@ -62,10 +62,15 @@ void *CRichEditAccessible::interface_cast(QAccessible::InterfaceType type)
 }
 
 // -1 stands for the end of the text.
-qint64 CRichEditAccessible::Position(int offset) const
+qint64 CRichEditAccessible::Byte(int offset) const
 {
     const CEditorTextMap &map = Editor()->TextMap();
-    return offset < 0 ? map.Length() : map.PositionAt(offset);
+    return offset < 0 ? map.Length() : map.ByteAt(offset);
+}
+
+qint64 CRichEditAccessible::Position(int offset) const
+{
+    return Editor()->PositionAt(Byte(offset));
 }
 
 void CRichEditAccessible::selection(int selectionIndex, int *startOffset, int *endOffset) const
@@ -103,23 +108,23 @@ void CRichEditAccessible::removeSelection(int selectionIndex)
 void CRichEditAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
     if (selectionIndex == 0)
-        Editor()->SetSel(Position(startOffset), Position(endOffset));
+        Editor()->SetSel(Byte(startOffset), Byte(endOffset));
 }
 
 int CRichEditAccessible::cursorPosition() const
 {
-    return int(Editor()->TextMap().OffsetAt(Editor()->SendScintilla(Sci::SCI_GETCURRENTPOS)));
+    return int(Editor()->TextMap().OffsetAt(Editor()->GetCaret()));
 }
 
 void CRichEditAccessible::setCursorPosition(int position)
 {
-    const qint64 at = Position(position);
+    const qint64 at = Byte(position);
     Editor()->SetSel(at, at);
 }
 
 QString CRichEditAccessible::text(int startOffset, int endOffset) const
 {
-    return Editor()->TextMap().Text(Position(startOffset), Position(endOffset));
+    return Editor()->TextMap().Text(Byte(startOffset), Byte(endOffset));
 }
 
 int CRichEditAccessible::characterCount() const
@@ -127,7 +132,7 @@ int CRichEditAccessible::characterCount() const
     return int(Editor()->TextMap().OffsetCount());
 }
 
-// The piece of text between two positions, with its offsets.
+// The piece of text between two bytes, with its offsets.
 QString CRichEditAccessible::Piece(qint64 start, qint64 end, int *startOffset, int *endOffset) const
 {
     const CEditorTextMap &map = Editor()->TextMap();
@@ -136,35 +141,37 @@ QString CRichEditAccessible::Piece(qint64 start, qint64 end, int *startOffset, i
     return map.Text(start, end);
 }
 
-// The unit of text around `position`. Words and lines are found by the
-// editor from the position itself; a line longer than a row is read a row
-// at a time.
-bool CRichEditAccessible::Boundaries(qint64 position, QAccessible::TextBoundaryType type, qint64 &start,
+// The unit of text around the byte at `byte`. Characters and words are
+// found by the editor from the byte's position; a line is a row as shown.
+bool CRichEditAccessible::Boundaries(qint64 byte, QAccessible::TextBoundaryType type, qint64 &start,
                                      qint64 &end) const
 {
     const CRichEditCtrl *editor = Editor();
-    const CEditorTextMap &map = editor->TextMap();
-    const qint64 length = map.Length();
+    const qint64 length = editor->GetTextLength();
+    const auto position = static_cast<unsigned long>(editor->PositionAt(byte));
+    auto send = [editor](unsigned int message, unsigned long at, long more = 0) {
+        return editor->OffsetAt(editor->SendScintilla(message, at, more));
+    };
     switch (type) {
     case QAccessible::CharBoundary:
-        if (position >= length)
+        if (byte >= length)
             return false;
-        start = position;
-        end = editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(position));
+        start = byte;
+        end = send(Sci::SCI_POSITIONAFTER, position);
         return true;
     case QAccessible::WordBoundary:
-        start = editor->SendScintilla(Sci::SCI_WORDSTARTPOSITION, static_cast<unsigned long>(position), 1L);
-        end = editor->SendScintilla(Sci::SCI_WORDENDPOSITION, static_cast<unsigned long>(position), 1L);
+        start = send(Sci::SCI_WORDSTARTPOSITION, position, 1L);
+        end = send(Sci::SCI_WORDENDPOSITION, position, 1L);
         if (start == end) {   // between words: the word before
-            end = editor->SendScintilla(Sci::SCI_WORDSTARTPOSITION, static_cast<unsigned long>(position), 0L);
+            end = send(Sci::SCI_WORDSTARTPOSITION, position, 0L);
             if (end == 0)
                 return false;
-            start = editor->SendScintilla(Sci::SCI_WORDSTARTPOSITION, static_cast<unsigned long>(end), 1L);
+            start = send(Sci::SCI_WORDSTARTPOSITION, static_cast<unsigned long>(editor->PositionAt(end, true)), 1L);
         }
         return true;
     case QAccessible::LineBoundary:
     case QAccessible::ParagraphBoundary:
-        map.RowAt(position, start, end);
+        editor->RowAt(byte, start, end);
         return start < end;
     case QAccessible::NoBoundary:
         start = 0;
@@ -181,7 +188,7 @@ QString CRichEditAccessible::textAtOffset(int offset, QAccessible::TextBoundaryT
 {
     *startOffset = *endOffset = -1;
     qint64 start = 0, end = 0;
-    if (!Boundaries(Position(offset), boundaryType, start, end))
+    if (!Boundaries(Byte(offset), boundaryType, start, end))
         return QString();
     return Piece(start, end, startOffset, endOffset);
 }
@@ -191,9 +198,12 @@ QString CRichEditAccessible::textBeforeOffset(int offset, QAccessible::TextBound
 {
     *startOffset = *endOffset = -1;
     qint64 start = 0, end = 0;
-    if (!Boundaries(Position(offset), boundaryType, start, end) || start == 0)
+    if (!Boundaries(Byte(offset), boundaryType, start, end) || start == 0)
         return QString();
-    const qint64 before = Editor()->SendScintilla(Sci::SCI_POSITIONBEFORE, static_cast<unsigned long>(start));
+    // From the end of a row, not from the start of the next one.
+    const CRichEditCtrl *editor = Editor();
+    const qint64 before = editor->OffsetAt(editor->SendScintilla(
+        Sci::SCI_POSITIONBEFORE, static_cast<unsigned long>(editor->PositionAt(start, true))));
     if (!Boundaries(before, boundaryType, start, end))
         return QString();
     return Piece(start, end, startOffset, endOffset);
@@ -204,7 +214,7 @@ QString CRichEditAccessible::textAfterOffset(int offset, QAccessible::TextBounda
 {
     *startOffset = *endOffset = -1;
     qint64 start = 0, end = 0;
-    if (!Boundaries(Position(offset), boundaryType, start, end) || end >= Editor()->TextMap().Length())
+    if (!Boundaries(Byte(offset), boundaryType, start, end) || end >= Editor()->GetTextLength())
         return QString();
     if (!Boundaries(end, boundaryType, start, end))
         return QString();
@@ -231,7 +241,7 @@ int CRichEditAccessible::offsetAtPoint(const QPoint &point) const
     const QPoint local = editor->viewport()->mapFromGlobal(point);
     const long position = editor->SendScintilla(Sci::SCI_POSITIONFROMPOINTCLOSE, static_cast<unsigned long>(local.x()),
                                                 long(local.y()));
-    return position < 0 ? -1 : int(editor->TextMap().OffsetAt(position));
+    return position < 0 ? -1 : int(editor->TextMap().OffsetAt(editor->OffsetAt(position)));
 }
 
 void CRichEditAccessible::scrollToSubstring(int startIndex, int endIndex)
@@ -244,9 +254,8 @@ void CRichEditAccessible::scrollToSubstring(int startIndex, int endIndex)
 QString CRichEditAccessible::attributes(int offset, int *startOffset, int *endOffset) const
 {
     const CRichEditCtrl *editor = Editor();
-    const qint64 position = Position(offset);
     qint64 start = 0, end = 0;
-    const bool red = editor->ColourRunAt(position, start, end);
+    const bool red = editor->ColourRunAt(Byte(offset), start, end);
     const CEditorTextMap &map = editor->TextMap();
     *startOffset = int(map.OffsetAt(start));
     *endOffset = int(map.OffsetAt(end));
@@ -264,7 +273,7 @@ void CRichEditAccessible::ReplaceRange(int startOffset, int endOffset, const QSt
     CRichEditCtrl *editor = Editor();
     if (editor->isReadOnly())
         return;
-    editor->SetSel(Position(startOffset), Position(endOffset));
+    editor->SetSel(Byte(startOffset), Byte(endOffset));
     editor->ReplaceSelectionBytes(editor->IsUtf8() ? text.toUtf8() : text.toLatin1());
 }
 

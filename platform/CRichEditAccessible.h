@@ -1,7 +1,8 @@
 #pragma once
-// What a screen reader sees of a rich edit field: its text, caret and
-// selection, and editing through the accessible interface. Offsets are
-// those of CEditorTextMap, so no call walks the text from its start.
+// What a screen reader sees of a rich edit field: its text (the bytes, also
+// where the field shows long lines in rows), caret and selection, and
+// editing through the accessible interface. Offsets are those of
+// CEditorTextMap, so no call walks the text from its start.
 
 #include <QAccessibleEditableTextInterface>
 #include <QAccessibleTextInterface>
@@ -49,8 +50,9 @@ public:
 
 private:
     CRichEditCtrl *Editor() const;
+    qint64 Byte(int offset) const;
     qint64 Position(int offset) const;
-    bool Boundaries(qint64 position, QAccessible::TextBoundaryType type, qint64 &start, qint64 &end) const;
+    bool Boundaries(qint64 byte, QAccessible::TextBoundaryType type, qint64 &start, qint64 &end) const;
     QString Piece(qint64 start, qint64 end, int *startOffset, int *endOffset) const;
     void ReplaceRange(int startOffset, int endOffset, const QString &text);
 };

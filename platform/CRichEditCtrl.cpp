@@ -1,13 +1,18 @@
 #include "CRichEditCtrl.h"
 
 #include "CRichEditAccessible.h"
+#include "DocumentLoad.h"
 #include "LocalText.h"
+#include "RowCutter.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTimer>
+#include <QtDebug>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -22,6 +27,16 @@ constexpr int kRedIndicator = QsciScintillaBase::INDIC_CONTAINER;
 // from the start of the text each time. Only the notices sent before an
 // edit bypass it: they are the ones asked for.
 constexpr long kEditNotices = QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE;
+
+// The bytes of a copied selection, for pasting them back exactly; other
+// programs take the text.
+const QString kBytesFormat = QStringLiteral("application/x-pcrechecker-bytes");
+
+// Memory left to the rest of the system when a text is shown.
+constexpr qint64 kMemoryReserve = 256 << 20;
+
+// Bytes read from the editor at a time to cut a long line.
+constexpr qint64 kCutPiece = 1 << 20;
 
 void InstallAccessibleFactoryOnce()
 {
@@ -80,27 +95,61 @@ CRichEditCtrl::CRichEditCtrl(QWidget *parent)
     });
 }
 
-void CRichEditCtrl::OnBeforeEdit(int position, int modificationType, int length)
+// Positions are the document's; the text's bytes, the reader's text and the
+// breaks of rows follow.
+void CRichEditCtrl::OnBeforeEdit(qint64 position, int modificationType, qint64 length)
 {
-    m_bChangePending = m_bChangePending || m_bNotify;
-    m_unchangedCopy.clear();
     const bool inserted = modificationType & SC_MOD_BEFOREINSERT;
-    if (QAccessible::isActive()) {
-        ReadInsertedText();
-        // Inserted text is read once it is in place.
-        m_pendingAccessibleEdits.push_back({inserted, m_textMap.OffsetAt(position), position, length,
-                                            inserted ? QString() : m_textMap.Text(position, qint64(position) + length)});
+    const qint64 offset = m_rows.OffsetAt(position);
+    const auto [first, last] = m_rows.BreaksIn(position, inserted ? position : position + length);
+    const qint64 bytes = length - qint64(last - first);
+    NoteEditedRange(position, inserted ? length : 0, inserted ? 0 : length);
+    if (bytes > 0) {
+        TextChanged();
+        if (QAccessible::isActive()) {
+            ReadInsertedText();
+            // Inserted text is read once it is in place.
+            m_pendingAccessibleEdits.push_back({inserted, m_textMap.OffsetAt(offset), offset, bytes,
+                                                inserted ? QString() : m_textMap.Text(offset, offset + bytes)});
+        }
+        if (inserted)
+            m_textMap.NoteInsert(offset, bytes);
+        else
+            m_textMap.NoteDelete(offset, bytes);
     }
     if (inserted)
-        m_textMap.NoteInsert(position, length);
+        m_rows.NoteInsert(position, length);
     else
-        m_textMap.NoteDelete(position, length);
+        m_rows.NoteDelete(position, length);
     // An edit made by a call from outside any event is announced as soon as
     // control returns to the event loop.
     if (m_nEditScopes == 0 && !m_bAnnounceQueued) {
         m_bAnnounceQueued = true;
         QTimer::singleShot(0, this, &CRichEditCtrl::AnnounceEdits);
     }
+}
+
+// The bytes changed: views of them are out of date.
+void CRichEditCtrl::TextChanged()
+{
+    m_bChangePending = m_bChangePending || m_bNotify;
+    m_bViewCurrent = false;
+    m_textCopy = QByteArray();
+}
+
+// Where lines may have grown too long, kept in step with later edits.
+void CRichEditCtrl::NoteEditedRange(qint64 position, qint64 inserted, qint64 deleted)
+{
+    auto moved = [&](qint64 at) {
+        if (at >= position + deleted)
+            return at + inserted - deleted;
+        return std::min(at, position);
+    };
+    for (auto &[start, end] : m_editedRanges) {
+        start = moved(start);
+        end = moved(end);
+    }
+    m_editedRanges.emplace_back(position, position + inserted);
 }
 
 // The previous edit is complete when the next one begins or when the edits
@@ -111,12 +160,11 @@ void CRichEditCtrl::ReadInsertedText()
         return;
     AccessibleEdit &last = m_pendingAccessibleEdits.back();
     if (last.inserted && last.text.isNull())
-        last.text = m_textMap.Text(last.position, last.position + last.length);
+        last.text = m_textMap.Text(last.byteOffset, last.byteOffset + last.byteLength);
 }
 
-void CRichEditCtrl::AnnounceEdits()
+void CRichEditCtrl::AnnounceAccessibleEdits()
 {
-    m_bAnnounceQueued = false;
     ReadInsertedText();
     const std::vector<AccessibleEdit> edits = std::exchange(m_pendingAccessibleEdits, {});
     for (const AccessibleEdit &edit : edits) {
@@ -128,6 +176,13 @@ void CRichEditCtrl::AnnounceEdits()
             QAccessible::updateAccessibility(&event);
         }
     }
+}
+
+void CRichEditCtrl::AnnounceEdits()
+{
+    m_bAnnounceQueued = false;
+    CutLongLines();
+    AnnounceAccessibleEdits();
     if (std::exchange(m_bChangePending, false) && m_bNotify)
         emit changeNotified();
 }
@@ -137,7 +192,7 @@ void CRichEditCtrl::AnnounceCaret()
 {
     if (!QAccessible::isActive())
         return;
-    const qint64 caret = m_textMap.OffsetAt(SendScintilla(SCI_GETCURRENTPOS));
+    const qint64 caret = m_textMap.OffsetAt(GetCaret());
     if (caret != m_nAnnouncedCaret) {
         m_nAnnouncedCaret = caret;
         QAccessibleTextCursorEvent event(this, int(caret));
@@ -153,6 +208,73 @@ void CRichEditCtrl::AnnounceCaret()
     }
     m_nAnnouncedSelStart = start;
     m_nAnnouncedSelEnd = end;
+}
+
+// An edit may have made a line longer than the field shows whole: it is
+// cut into rows, and from then on the text keeps no undo history. Without
+// rows it keeps one again.
+void CRichEditCtrl::CutLongLines()
+{
+    if (m_editedRanges.empty())
+        return;
+    std::vector<std::pair<long, long>> lines;
+    for (const auto &[start, end] : std::exchange(m_editedRanges, {})) {
+        lines.emplace_back(SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(start)),
+                           SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(end)));
+    }
+    std::sort(lines.begin(), lines.end());
+    std::vector<qint64> cuts;
+    long next = 0;
+    for (const auto &[first, last] : lines) {
+        for (long line = std::max(first, next); line <= last; ++line)
+            CutLine(line, cuts);
+        next = std::max(next, last + 1);
+    }
+    if (!cuts.empty())
+        InsertBreaks(cuts);
+    const long undo = m_rows.IsEmpty() ? 1L : 0L;
+    if (SendScintilla(SCI_GETUNDOCOLLECTION) != undo)
+        SendScintilla(SCI_SETUNDOCOLLECTION, undo);
+}
+
+// Cuts for one line of the document, if it is too long: a line of the text,
+// or a row of a long one.
+void CRichEditCtrl::CutLine(long line, std::vector<qint64> &cuts) const
+{
+    const qint64 start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    const qint64 end = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(line));
+    const bool row = m_rows.IsBreakAt(start - 1) || m_rows.IsBreakAt(end);
+    if (end - start <= (row ? CRowCutter::kRowBytes : CRowCutter::kLongLine))
+        return;
+    CRowCutter cutter(IsUtf8(), row);
+    std::vector<qint64> found;
+    QByteArray piece;
+    for (qint64 from = start;;) {
+        const qint64 to = std::min(end, from + kCutPiece);
+        piece.resize(to - from + 1);
+        SendScintilla(SCI_GETTEXTRANGE, long(from), long(to), piece.data());
+        found.clear();
+        const qint64 settled = cutter.Cut(piece.constData(), to - from, to == end, found);
+        for (const qint64 cut : found)
+            cuts.push_back(from + cut);
+        if (to == end)
+            return;
+        from += settled;
+    }
+}
+
+void CRichEditCtrl::InsertBreaks(const std::vector<qint64> &cuts)
+{
+    if (m_rows.IsEmpty()) {
+        SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
+        SendScintilla(SCI_EMPTYUNDOBUFFER);
+    }
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
+    // From the last, so that every position still holds.
+    for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut)
+        SendScintilla(SCI_INSERTTEXT, static_cast<unsigned long>(*cut), "\n");
+    SendScintilla(SCI_SETMODEVENTMASK, kEditNotices);
+    m_rows.NoteBreaksAdded(cuts);
 }
 
 bool CRichEditCtrl::event(QEvent *event)
@@ -179,6 +301,23 @@ void CRichEditCtrl::UseDocumentWithoutStyles()
     SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);   // the editor holds its own reference
 }
 
+// Shows `document` with the settings that belong to a document (code page,
+// line end mode, tab width, read-only) as the current one has them.
+void CRichEditCtrl::ShowDocument(long document)
+{
+    const long codePage = SendScintilla(SCI_GETCODEPAGE);
+    const long eolMode = SendScintilla(SCI_GETEOLMODE);
+    const long tabWidth = SendScintilla(SCI_GETTABWIDTH);
+    const long readOnly = SendScintilla(SCI_GETREADONLY);
+    SendScintilla(SCI_SETMODEVENTMASK, 0L);
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    SendScintilla(SCI_SETCODEPAGE, codePage);
+    SendScintilla(SCI_SETEOLMODE, eolMode);
+    SendScintilla(SCI_SETTABWIDTH, tabWidth);
+    SendScintilla(SCI_SETREADONLY, readOnly);
+    SendScintilla(SCI_SETMODEVENTMASK, kEditNotices);
+}
+
 // Lines wrap at word boundaries, as in a multi-line rich edit, up to a size:
 // to show a place near the end of a wrapped text the editor must first wrap
 // every line before it, which takes seconds for hundreds of megabytes. A
@@ -190,40 +329,20 @@ void CRichEditCtrl::FitWrapToLength(qint64 length)
     SendScintilla(SCI_SETHSCROLLBAR, wrap ? 0L : 1L);
 }
 
-namespace {
-
-// The length of the longest line, counting CR, LF and CR LF as line ends.
-qint64 LongestLine(const QByteArray &bytes)
+QString CRichEditCtrl::WhyNotShown(qint64 size)
 {
-    const char *const begin = bytes.constData();
-    const char *const end = begin + bytes.size();
-    qint64 longest = 0;
-    for (const char *line = begin; line < end;) {
-        const auto *lf = static_cast<const char *>(std::memchr(line, '\n', size_t(end - line)));
-        const char *stop = lf ? lf : end;
-        // Lone CRs end lines too; they matter only in a long stretch.
-        if (stop - line > CRichEditCtrl::kMaxLineLength) {
-            for (const char *cr; (cr = static_cast<const char *>(std::memchr(line, '\r', size_t(stop - line))));) {
-                longest = std::max<qint64>(longest, cr - line);
-                line = cr + 1;
-            }
-        }
-        longest = std::max<qint64>(longest, stop - line);
-        line = stop + 1;
+    if (size > INT_MAX)
+        return QStringLiteral("it has %1 bytes, more than the %2 the field holds").arg(size).arg(INT_MAX);
+    // The field holds the text once, and a text shown in rows once more for
+    // the engine.
+    const qint64 available = CDocumentLoad::AvailableMemory();
+    const qint64 needed = 2 * size + kMemoryReserve;
+    if (available >= 0 && needed > available) {
+        return QStringLiteral("it needs about %1 MB of memory to be shown and searched, and %2 MB are free")
+            .arg(needed >> 20)
+            .arg(available >> 20);
     }
-    return longest;
-}
-
-} // namespace
-
-QString CRichEditCtrl::WhyNotShown(const QByteArray &bytes)
-{
-    const qint64 longest = LongestLine(bytes);
-    if (longest <= kMaxLineLength)
-        return QString();
-    return QStringLiteral("it has a line of %1 bytes, and the field shows lines of up to %2 bytes")
-        .arg(longest)
-        .arg(kMaxLineLength);
+    return QString();
 }
 
 bool CRichEditCtrl::IsUtf8() const
@@ -231,50 +350,144 @@ bool CRichEditCtrl::IsUtf8() const
     return isUtf8();
 }
 
-QByteArray CRichEditCtrl::GetTextBytes() const
+qint64 CRichEditCtrl::GetTextLength() const
+{
+    return SendScintilla(SCI_GETLENGTH) - m_rows.Count();
+}
+
+// The editor copies a range without moving its gap, which would change the
+// bytes under a view.
+void CRichEditCtrl::ReadBytes(qint64 start, qint64 end, QByteArray &bytes) const
 {
     const qint64 length = GetTextLength();
-    const auto *data = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return QByteArray(data, length);
+    start = std::clamp<qint64>(start, 0, length);
+    end = std::clamp<qint64>(end, start, length);
+    const qint64 from = m_rows.PositionAt(start);
+    const qint64 to = std::max(from, m_rows.PositionAt(end, true));
+    bytes.resize(to - from + 1);
+    SendScintilla(SCI_GETTEXTRANGE, long(from), long(to), bytes.data());
+    const auto [first, last] = m_rows.BreaksIn(from, to);
+    char *out = bytes.data();
+    qint64 kept = 0;
+    for (std::size_t i = first; i <= last; ++i) {
+        const qint64 segmentEnd = (i < last ? m_rows.Positions()[i] : to) - from;
+        const qint64 segmentStart = i == first ? 0 : m_rows.Positions()[i - 1] - from + 1;
+        std::memmove(out + kept, out + segmentStart, std::size_t(segmentEnd - segmentStart));
+        kept += segmentEnd - segmentStart;
+    }
+    bytes.resize(kept);
+}
+
+QByteArray CRichEditCtrl::GetTextBytes() const
+{
+    QByteArray bytes;
+    ReadBytes(0, GetTextLength(), bytes);
+    return bytes;
+}
+
+QByteArray CRichEditCtrl::TextView() const
+{
+    QByteArray view;
+    if (!m_rows.IsEmpty() || !m_textCopy.isNull()) {
+        if (m_textCopy.isNull())
+            m_textCopy = GetTextBytes();
+        view = QByteArray::fromRawData(m_textCopy.constData(), m_textCopy.size());
+    } else {
+        // Moves the editor's gap to the end, where it stays until an edit.
+        const auto *data = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+        view = QByteArray::fromRawData(data, GetTextLength());
+    }
+    m_lastView = view.constData();
+    m_bViewCurrent = true;
+    return view;
+}
+
+// A view owns no memory; an array that does may have been given the
+// memory of a view since freed.
+bool CRichEditCtrl::IsViewOfText(const QByteArray &bytes) const
+{
+    QByteArray shared = bytes;   // Qt gives the data pointer of a non-const array only
+    return m_lastView && bytes.constData() == m_lastView && !shared.data_ptr().isMutable();
 }
 
 bool CRichEditCtrl::HasTextBytes(const QByteArray &bytes) const
 {
-    if (GetTextLength() != bytes.size())
+    const qint64 length = GetTextLength();
+    if (bytes.size() != length)
         return false;
-    if (bytes.isSharedWith(m_unchangedCopy))
-        return true;
-    const auto *data = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
-    return bytes.isEmpty() || std::memcmp(data, bytes.constData(), size_t(bytes.size())) == 0;
+    if (IsViewOfText(bytes))
+        return m_bViewCurrent;
+    QByteArray piece;
+    for (qint64 from = 0; from < length; from += kCutPiece) {
+        ReadBytes(from, from + kCutPiece, piece);
+        if (std::memcmp(piece.constData(), bytes.constData() + from, std::size_t(piece.size())) != 0)
+            return false;
+    }
+    return true;
 }
 
-qint64 CRichEditCtrl::GetTextLength() const
+bool CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
 {
-    return SendScintilla(SCI_GETLENGTH);
+    qint64 done = 0;
+    QString problem;
+    const bool set = SetTextFrom(bytes.size(), [&bytes, &done](char *buffer, qint64 max) {
+        std::memcpy(buffer, bytes.constData() + done, std::size_t(max));
+        done += max;
+        return max;
+    }, problem);
+    if (!set)
+        qWarning("The field cannot show these %lld bytes: %s", qlonglong(bytes.size()), qPrintable(problem));
+    return set;
 }
 
-void CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
+bool CRichEditCtrl::SetTextFrom(qint64 size, const std::function<qint64(char *, qint64)> &read, QString &problem)
 {
-    // The caller gets one notification for the clearing and the appending,
-    // and a screen reader one replacement.
+    problem = WhyNotShown(size);
+    if (!problem.isEmpty())
+        return false;
+    long document = 0;
+    std::vector<qint64> breaks;
+    {
+        CDocumentLoad load(*this, size, IsUtf8());
+        if (load.Read(read, problem)) {
+            document = load.TakeDocument();
+            breaks = load.TakeBreaks();
+        }
+    }
+    if (document == 0) {
+        // Making the loader reset how the editor shows its document.
+        const long current = SendScintilla(SCI_GETDOCPOINTER);
+        SendScintilla(SCI_ADDREFDOCUMENT, 0UL, current);
+        ShowDocument(current);
+        SendScintilla(SCI_RELEASEDOCUMENT, 0UL, current);
+        return false;
+    }
+    TakeDocument(document, std::move(breaks), size);
+    return true;
+}
+
+// The caller gets one notification, and a screen reader one replacement.
+void CRichEditCtrl::TakeDocument(long document, std::vector<qint64> breaks, qint64 length)
+{
     const bool announce = QAccessible::isActive();
+    AnnounceAccessibleEdits();
     const qint64 oldCount = announce ? m_textMap.OffsetCount() : 0;
-    SendScintilla(SCI_SETMODEVENTMASK, 0L);
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
-    SendScintilla(SCI_CLEARALL);
-    // SCI_SETTEXT would stop at the first NUL.
-    SendScintilla(SCI_APPENDTEXT, static_cast<unsigned long>(bytes.size()), bytes.constData());
-    SendScintilla(SCI_SETUNDOCOLLECTION, 1L);
-    SendScintilla(SCI_SETMODEVENTMASK, kEditNotices);
-    SendScintilla(SCI_EMPTYUNDOBUFFER);
+    ShowDocument(document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);   // the editor holds its own reference
+    // The loaded document collects no undo history.
+    SendScintilla(SCI_SETUNDOCOLLECTION, breaks.empty() ? 1L : 0L);
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, 0L);
+    SendScintilla(SCI_SETXOFFSET, 0L);
+    m_rows.Assign(std::move(breaks));
+    m_editedRanges.clear();
     m_textMap.NoteReplaced();
-    m_unchangedCopy = bytes;
-    FitWrapToLength(bytes.size());
+    TextChanged();
+    m_bChangePending = false;
+    FitWrapToLength(length);
     if (announce) {
         // As Qt's own text fields do: the new text, and as many spaces as
         // the old one had characters.
-        QAccessibleTextUpdateEvent event(this, 0, QString(oldCount, QLatin1Char(' ')),
-                                         CEditorTextMap::Decode(bytes.constData(), bytes.size(), IsUtf8()));
+        QAccessibleTextUpdateEvent event(this, 0, QString(oldCount, QLatin1Char(' ')), m_textMap.Text(0, length));
         QAccessible::updateAccessibility(&event);
     }
     if (m_bNotify)
@@ -291,11 +504,12 @@ void CRichEditCtrl::ReplaceSelectionBytes(const QByteArray &bytes)
     SendScintilla(SCI_SETSEL, static_cast<unsigned long>(end), end);
 }
 
-bool CRichEditCtrl::ColourRunAt(qint64 pos, qint64 &start, qint64 &end) const
+bool CRichEditCtrl::ColourRunAt(qint64 offset, qint64 &start, qint64 &end) const
 {
-    start = SendScintilla(SCI_INDICATORSTART, static_cast<unsigned long>(kRedIndicator), static_cast<long>(pos));
-    end = SendScintilla(SCI_INDICATOREND, static_cast<unsigned long>(kRedIndicator), static_cast<long>(pos));
-    return IsColoredRed(pos);
+    const long position = long(m_rows.PositionAt(offset));
+    start = m_rows.OffsetAt(SendScintilla(SCI_INDICATORSTART, static_cast<unsigned long>(kRedIndicator), position));
+    end = m_rows.OffsetAt(SendScintilla(SCI_INDICATOREND, static_cast<unsigned long>(kRedIndicator), position));
+    return IsColoredRed(offset);
 }
 
 void CRichEditCtrl::SetSel(qint64 start, qint64 end)
@@ -306,41 +520,77 @@ void CRichEditCtrl::SetSel(qint64 start, qint64 end)
     start = std::clamp<qint64>(start, 0, length);
     if (start > end)
         std::swap(start, end);
+    const bool empty = start == end;
     if (IsUtf8()) {
-        const bool empty = start == end;
         start = m_textMap.CharStartAtOrBefore(start);
         end = empty ? start : m_textMap.CharEndAtOrAfter(end);
     }
-    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(start), static_cast<long>(end));
+    // A selection that ends where a row ends ends there, not at the start
+    // of the next row.
+    const qint64 from = m_rows.PositionAt(start);
+    const qint64 to = empty ? from : m_rows.PositionAt(end, true);
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(from), static_cast<long>(to));
     // The start of a match matters more than its end when both do not fit.
-    SendScintilla(SCI_SCROLLRANGE, static_cast<unsigned long>(end), static_cast<long>(start));
+    SendScintilla(SCI_SCROLLRANGE, static_cast<unsigned long>(to), static_cast<long>(from));
 }
 
 void CRichEditCtrl::GetSel(qint64 &start, qint64 &end) const
 {
-    start = SendScintilla(SCI_GETSELECTIONSTART);
-    end = SendScintilla(SCI_GETSELECTIONEND);
+    start = m_rows.OffsetAt(SendScintilla(SCI_GETSELECTIONSTART));
+    end = m_rows.OffsetAt(SendScintilla(SCI_GETSELECTIONEND));
+}
+
+qint64 CRichEditCtrl::GetCaret() const
+{
+    return m_rows.OffsetAt(SendScintilla(SCI_GETCURRENTPOS));
+}
+
+void CRichEditCtrl::RowAt(qint64 offset, qint64 &start, qint64 &end) const
+{
+    const long line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(m_rows.PositionAt(offset)));
+    start = m_rows.OffsetAt(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line)));
+    end = m_rows.OffsetAt(SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line + 1)));
 }
 
 void CRichEditCtrl::SetSelectionColorRed()
 {
-    qint64 start = 0;
-    qint64 end = 0;
-    GetSel(start, end);
+    const long start = SendScintilla(SCI_GETSELECTIONSTART);
+    const long end = SendScintilla(SCI_GETSELECTIONEND);
     SendScintilla(SCI_SETINDICATORCURRENT, kRedIndicator);
-    SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), static_cast<long>(end - start));
+    SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), end - start);
 }
 
 void CRichEditCtrl::SetAllColorAuto()
 {
     SendScintilla(SCI_SETINDICATORCURRENT, kRedIndicator);
-    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, static_cast<long>(GetTextLength()));
+    SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, SendScintilla(SCI_GETLENGTH));
 }
 
-bool CRichEditCtrl::IsColoredRed(qint64 pos) const
+bool CRichEditCtrl::IsColoredRed(qint64 offset) const
 {
     return SendScintilla(SCI_INDICATORVALUEAT, static_cast<unsigned long>(kRedIndicator),
-                         static_cast<long>(pos)) != 0;
+                         static_cast<long>(m_rows.PositionAt(offset))) != 0;
+}
+
+QMimeData *CRichEditCtrl::toMimeData(const QByteArray &text, bool rectangular) const
+{
+    // The editor hands over its selection up to the first NUL byte, with
+    // the breaks of rows in it.
+    QByteArray bytes = text;
+    if (!rectangular && SendScintilla(SCI_GETSELECTIONS) == 1) {
+        qint64 start = 0, end = 0;
+        GetSel(start, end);
+        ReadBytes(start, end, bytes);
+    }
+    QMimeData *mime = QsciScintilla::toMimeData(bytes, rectangular);
+    mime->setData(kBytesFormat, bytes);
+    return mime;
+}
+
+QByteArray CRichEditCtrl::fromMimeData(const QMimeData *source, bool &rectangular) const
+{
+    QByteArray text = QsciScintilla::fromMimeData(source, rectangular);
+    return source->hasFormat(kBytesFormat) ? source->data(kBytesFormat) : text;
 }
 
 bool CRichEditCtrl::focusNextPrevChild(bool next)
@@ -348,6 +598,17 @@ bool CRichEditCtrl::focusNextPrevChild(bool next)
     // Tab moves on to the next control, as in any dialog field; Ctrl+Tab
     // types a tab character (keyPressEvent).
     return QWidget::focusNextPrevChild(next);
+}
+
+// Backspace at the start of a row and Delete at its end take a byte of the
+// text, as they would in a wrapped line, not the break between the rows.
+void CRichEditCtrl::StepOverBreak(bool forward)
+{
+    const long caret = SendScintilla(SCI_GETCURRENTPOS);
+    if (SendScintilla(SCI_GETSELECTIONEMPTY) == 0 || !m_rows.IsBreakAt(forward ? caret : caret - 1))
+        return;
+    const long beyond = forward ? caret + 1 : caret - 1;
+    SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(beyond));
 }
 
 void CRichEditCtrl::keyPressEvent(QKeyEvent *event)
@@ -363,5 +624,8 @@ void CRichEditCtrl::keyPressEvent(QKeyEvent *event)
         event->ignore();
         return;
     }
+    if ((event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete)
+        && event->modifiers() == Qt::NoModifier)
+        StepOverBreak(event->key() == Qt::Key_Delete);
     QsciScintilla::keyPressEvent(event);
 }

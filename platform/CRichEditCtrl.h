@@ -1,9 +1,15 @@
 #pragma once
 // The rich edit field: a QScintilla editor that holds its text as bytes, so
-// engine offsets are editor positions and CR, LF, NUL and bytes that are not
-// valid UTF-8 survive unchanged. The text is shown in the user's locale
-// encoding (UTF-8 when the locale's codeset is UTF-8, one byte per
-// character otherwise).
+// CR, LF, NUL and bytes that are not valid UTF-8 survive unchanged. The text
+// is shown in the user's locale encoding (UTF-8 when the locale's codeset is
+// UTF-8, one byte per character otherwise).
+//
+// Every offset this class takes or gives counts bytes of the text. A line
+// longer than CRowCutter::kLongLine is shown in rows, cut by line breaks
+// that are in the editor's document but not in the text (CDisplayRows maps
+// one to the other). A text shown in rows keeps no undo history: the
+// editor's undo could not tell a break of its own from a line end of the
+// text. Where no line is that long, byte offsets are editor positions.
 //
 // Red colouring uses an indicator, which colours text without styles and is
 // not an edit: it raises no change notification and adds no undo step.
@@ -12,6 +18,7 @@
 // editor component's own accessibility, whose every caret move, paint and
 // edit counted the characters from the start of the text.
 
+#include "DisplayRows.h"
 #include "EditorTextMap.h"
 
 #include <Qsci/qsciscintilla.h>
@@ -19,6 +26,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class CRichEditCtrl : public QsciScintilla
@@ -28,34 +36,44 @@ public:
     // Texts longer than this are shown without word wrap: to show the end
     // of a wrapped text the editor lays out all of it, about 0.5 s per MB.
     static constexpr qint64 kMaxWrappedLength = 1 << 20;
-    // The longest line the field shows. The editor lays out a whole line to
-    // paint any of it, at about 0.4 s and 6 bytes of memory per byte of
-    // line, and past about 2 million characters its positions lose
-    // precision, so that the end of the line is drawn wrong.
-    static constexpr qint64 kMaxLineLength = 1 << 20;
 
-    // Why these bytes cannot be shown (a sentence without a final period),
-    // or an empty string when they can.
-    static QString WhyNotShown(const QByteArray &bytes);
+    // Why a text of `size` bytes cannot be shown (a sentence without a final
+    // period), or an empty string when it can; asked before it is read.
+    static QString WhyNotShown(qint64 size);
 
     explicit CRichEditCtrl(QWidget *parent = nullptr);
 
     // The whole text as bytes (one copy).
     QByteArray GetTextBytes() const;
     qint64 GetTextLength() const;
-    // Whether the text is exactly these bytes (no copy is made; no compare
-    // either when they are the very bytes last set and nothing was edited
-    // since).
+    // Whether the text is exactly these bytes.
     bool HasTextBytes(const QByteArray &bytes) const;
-    // Replaces the whole text with these bytes; not recorded for undo. This
-    // is an edit: it raises the change notification when enabled.
-    void SetTextBytes(const QByteArray &bytes);
+    // The whole text without a copy: a view of the editor's own buffer or,
+    // for a text shown in rows, of one copy kept until the text changes.
+    // Valid until the text next changes (the change notification); never
+    // read it after that.
+    QByteArray TextView() const;
+    // Whether `bytes` is a view TextView() gave, current or not: such bytes
+    // may be out of date and are not to be read.
+    bool IsViewOfText(const QByteArray &bytes) const;
+    // The bytes from `start` to `end`, into `bytes`.
+    void ReadBytes(qint64 start, qint64 end, QByteArray &bytes) const;
 
-    // Selection by byte position; end == -1 means the end of the text. In a
+    // Replaces the whole text with these bytes; not recorded for undo. This
+    // is an edit: it raises the change notification when enabled. False,
+    // with the text as it was, when the field cannot take them.
+    bool SetTextBytes(const QByteArray &bytes);
+    // The same for `size` bytes that `read` delivers in pieces (see
+    // CDocumentLoad::Reader). False, with the text as it was, when the read
+    // failed or, `problem` saying why, the field could not take them.
+    bool SetTextFrom(qint64 size, const std::function<qint64(char *buffer, qint64 max)> &read, QString &problem);
+
+    // Selection by byte offset; end == -1 means the end of the text. In a
     // UTF-8 document a boundary inside a multi-byte character widens the
     // selection to the whole character.
     void SetSel(qint64 start, qint64 end);
     void GetSel(qint64 &start, qint64 &end) const;
+    qint64 GetCaret() const;
 
     // Change notification on or off (the event mask).
     void SetEventMask(bool notifyChanges) { m_bNotify = notifyChanges; }
@@ -65,15 +83,25 @@ public:
     void SetSelectionColorRed();
     // Returns every character to the automatic colour.
     void SetAllColorAuto();
-    // Whether the byte at `pos` is coloured red.
-    bool IsColoredRed(qint64 pos) const;
+    // Whether the byte at `offset` is coloured red.
+    bool IsColoredRed(qint64 offset) const;
+    // Whether `offset` is red, and the run of equal colour around it.
+    bool ColourRunAt(qint64 offset, qint64 &start, qint64 &end) const;
 
     bool IsUtf8() const;
+    bool IsShownInRows() const { return !m_rows.IsEmpty(); }
 
     // Replaces the selection with these bytes, as typing would.
     void ReplaceSelectionBytes(const QByteArray &bytes);
-    // Whether `pos` is red, and the run of equal colour around it.
-    bool ColourRunAt(qint64 pos, qint64 &start, qint64 &end) const;
+
+    // Between bytes and the editor's positions. A position of a break of a
+    // row is that of the byte after it; a byte at the start of a row is
+    // placed after the break.
+    qint64 OffsetAt(qint64 position) const { return m_rows.OffsetAt(position); }
+    qint64 PositionAt(qint64 offset, bool atRowEnd = false) const { return m_rows.PositionAt(offset, atRowEnd); }
+    // The row as shown that holds the byte at `offset`: its line, or a row
+    // of a long line; its end is after the line end.
+    void RowAt(qint64 offset, qint64 &start, qint64 &end) const;
     const CEditorTextMap &TextMap() const { return m_textMap; }
 
 signals:
@@ -89,29 +117,47 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    // Copying and dragging give the bytes of the selection.
+    QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override;
+    QByteArray fromMimeData(const QMimeData *source, bool &rectangular) const override;
 
 private:
     class EditScope;
     struct AccessibleEdit
     {
         bool inserted;
-        qint64 offset;
-        qint64 position;
-        qint64 length;
+        qint64 offset;       // for the reader
+        qint64 byteOffset;
+        qint64 byteLength;
         QString text;
     };
 
-    void OnBeforeEdit(int position, int modificationType, int length);
+    void OnBeforeEdit(qint64 position, int modificationType, qint64 length);
+    void NoteEditedRange(qint64 position, qint64 inserted, qint64 deleted);
     void ReadInsertedText();
+    void AnnounceAccessibleEdits();
     void AnnounceEdits();
     void AnnounceCaret();
+    void CutLongLines();
+    void CutLine(long line, std::vector<qint64> &cuts) const;
+    void InsertBreaks(const std::vector<qint64> &cuts);
+    void TakeDocument(long document, std::vector<qint64> breaks, qint64 length);
+    void ShowDocument(long document);
+    void TextChanged();
     void UseDocumentWithoutStyles();
     void FitWrapToLength(qint64 length);
+    void StepOverBreak(bool forward);
 
     bool m_bNotify = false;
-    // Shares the bytes last set, until the first edit.
-    QByteArray m_unchangedCopy;
+    CDisplayRows m_rows;
     CEditorTextMap m_textMap{*this};
+    // TextView() of a text shown in rows, and where the last view pointed.
+    mutable QByteArray m_textCopy;
+    mutable const char *m_lastView = nullptr;
+    mutable bool m_bViewCurrent = false;
+    // Document ranges edited since the edits were last announced, where a
+    // line may have grown too long.
+    std::vector<std::pair<qint64, qint64>> m_editedRanges;
     // Edits are seen just before they happen and announced once the event
     // or call that made them is over, when the text is the new one.
     int m_nEditScopes = 0;

@@ -120,6 +120,7 @@ private slots:
         QTest::addColumn<QByteArray>("locale");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("inRows");   // a line too long to show whole
         const QString smile = QString::fromUtf8("\xf0\x9f\x98\x80");   // two UTF-16 units
         const QList<std::pair<QByteArray, QString>> utf8 = {
             {"lorem ", "lorem "}, {"\xc3\xa9t\xc3\xa9 ", QString::fromUtf8("\xc3\xa9t\xc3\xa9 ")},
@@ -133,12 +134,14 @@ private slots:
                 pieces.append(std::pair<QByteArray, QString>("\r\n", QStringLiteral("\r\n")));
             const KnownText text = Repeat(pieces, size);
             QTest::addRow("UTF-8, %s", lines ? "lines" : "one line") << QByteArray("C.UTF-8") << text.bytes
-                                                                     << text.shown;
+                                                                     << text.shown << !lines;
         }
         QByteArray bytes(size, Qt::Uninitialized);
         for (qsizetype i = 0; i < size; ++i)
             bytes[i] = char(i * 7 % 251);
-        QTest::newRow("single-byte page, every byte") << QByteArray("C") << bytes << QString::fromLatin1(bytes);
+        QTest::newRow("single-byte page, every byte") << QByteArray("C") << bytes << QString::fromLatin1(bytes) << false;
+        bytes.replace('\n', '.').replace('\r', '.');
+        QTest::newRow("single-byte page, one line") << QByteArray("C") << bytes << QString::fromLatin1(bytes) << true;
     }
 
     // What a screen reader reads at the end of a large input is what the
@@ -148,11 +151,13 @@ private slots:
         QFETCH(QByteArray, locale);
         QFETCH(QByteArray, text);
         QFETCH(QString, shown);
+        QFETCH(bool, inRows);
         std::setlocale(LC_ALL, locale.constData());
         CRichEditCtrl editor;
         std::setlocale(LC_ALL, "C");
         editor.setAccessibleName(QStringLiteral("Input"));
         editor.SetTextBytes(text);
+        QCOMPARE(editor.IsShownInRows(), inRows);
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(&editor);
         QAccessibleTextInterface *reader = iface->textInterface();
         QVERIFY(reader && iface->editableTextInterface());
@@ -168,6 +173,10 @@ private slots:
         QVERIFY(!lastRow.isEmpty());
         QCOMPARE(QList<int>({start, end}), QList<int>({count - int(lastRow.size()), count}));
         QCOMPARE(lastRow, shown.right(lastRow.size()));
+        int before = 0;
+        const QString rowBefore = reader->textBeforeOffset(start, QAccessible::LineBoundary, &before, &end);
+        QCOMPARE(QList<int>({end, int(rowBefore.size())}), QList<int>({start, start - before}));
+        QCOMPARE(rowBefore, shown.mid(before, start - before));
 
         reader->setCursorPosition(count - 1);
         iface->editableTextInterface()->insertText(count - 1, QStringLiteral("\u00e9!"));

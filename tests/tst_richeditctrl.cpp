@@ -5,6 +5,7 @@
 #include "CRichEditCtrl.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -40,13 +41,17 @@ private slots:
     void bytesRoundTrip()
     {
         static const char awkward[] = "line\r\nlone\rcr\0nul \xe9 \xff\xc3";
+        // A line too long to show whole is shown in rows.
+        const QByteArray longLine = "\r\n" + QByteArray("\xc3\xa9t\xc3\xa9\0\xff ", 8).repeated(1500) + "\r";
         for (const QByteArray locale : {"C.UTF-8", "C"}) {
-            for (const QByteArray &bytes : {QByteArray(awkward, sizeof awkward - 1), QByteArray()}) {
+            for (const QByteArray &bytes : {QByteArray(awkward, sizeof awkward - 1), QByteArray(), longLine}) {
                 const auto editor = MakeEditor(locale, "previous text");
                 QCOMPARE(editor->IsUtf8(), locale == "C.UTF-8");
                 editor->SetTextBytes(bytes);
                 QCOMPARE(editor->GetTextBytes(), bytes);
+                QCOMPARE(editor->TextView(), bytes);
                 QVERIFY(editor->HasTextBytes(bytes) && !editor->HasTextBytes(bytes + 'x'));
+                QCOMPARE(editor->IsShownInRows(), bytes == longLine);
             }
         }
     }
@@ -111,6 +116,11 @@ private slots:
         QTest::newRow("single-byte page") << false << hello << QList<qint64>{2, 2, 2, 2};
         QTest::newRow("to the end") << true << hello << QList<qint64>{3, -1, 3, 6};
         QTest::newRow("reversed, past the end") << false << hello << QList<qint64>{99, 3, 3, 6};
+        // A long line is shown in rows cut every 1024 bytes here.
+        const QByteArray longLine = QByteArray("abcdefghij").repeated(600);
+        QTest::newRow("across a row's end") << false << longLine << QList<qint64>{1000, 1100, 1000, 1100};
+        QTest::newRow("to a row's end") << false << longLine << QList<qint64>{1000, 1024, 1000, 1024};
+        QTest::newRow("from a row's start") << false << longLine << QList<qint64>{1024, 1030, 1024, 1030};
     }
 
     void selection()
@@ -123,6 +133,49 @@ private slots:
         qint64 start = -5, end = -5;
         editor->GetSel(start, end);
         QCOMPARE(QList<qint64>({start, end}), selection.mid(2));
+    }
+
+    // In a long line shown in rows, keys and the clipboard work on the
+    // bytes, not on the breaks between the rows.
+    void editingInRows_data()
+    {
+        QTest::addColumn<QList<qint64>>("selection");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QList<qint64>>("replaced");   // start, length
+        QTest::addColumn<QByteArray>("by");
+        QTest::newRow("Backspace at a row's start") << QList<qint64>{1024, 1024} << QKeySequence(Qt::Key_Backspace)
+                                                    << QList<qint64>{1023, 1} << QByteArray();
+        QTest::newRow("Delete at a row's end") << QList<qint64>{1000, 1000} << QKeySequence(Qt::Key_End, Qt::Key_Delete)
+                                               << QList<qint64>{1024, 1} << QByteArray();
+        QTest::newRow("typing across a row's end") << QList<qint64>{1000, 1100} << QKeySequence(Qt::Key_Q)
+                                                   << QList<qint64>{1000, 100} << QByteArray("q");
+        QTest::newRow("typing at the end") << QList<qint64>{6000, 6000} << QKeySequence(Qt::Key_Q)
+                                           << QList<qint64>{6000, 0} << QByteArray("q");
+        QTest::newRow("copy across a row's end") << QList<qint64>{1000, 1100} << QKeySequence(QKeySequence::Copy)
+                                                 << QList<qint64>{0, 0} << QByteArray();
+    }
+    void editingInRows()
+    {
+        QFETCH(QList<qint64>, selection);
+        QFETCH(QKeySequence, keys);
+        QFETCH(QList<qint64>, replaced);
+        QFETCH(QByteArray, by);
+        QByteArray text = QByteArray("abcdefghij").repeated(600);
+        QWidget window;
+        std::setlocale(LC_ALL, "C");
+        auto *editor = new CRichEditCtrl(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        editor->setFocus();
+        editor->SetTextBytes(text);
+        QVERIFY(editor->IsShownInRows());
+        QApplication::clipboard()->clear();
+        editor->SetSel(selection[0], selection[1]);
+        QTest::keySequence(editor, keys);
+        const QByteArray copied = QApplication::clipboard()->text().toLatin1();
+        QCOMPARE(copied, keys == QKeySequence::Copy ? text.mid(1000, 100) : QByteArray());
+        QCOMPARE(editor->GetTextBytes(), text.replace(replaced[0], replaced[1], by));
+        window.hide();
     }
 
     // Word wrap up to a length, none beyond (with a horizontal scroll bar),
