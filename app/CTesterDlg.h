@@ -132,6 +132,8 @@ private:
     bool m_bDotAll = false;
     bool m_bExtended = false;
     QString m_strLocale;
+    // A view of the input field's text (DDX_Text), valid until the field
+    // changes: read only right after UpdateData(true).
     QByteArray m_strInput;
     QString m_strStatus;
     QIcon m_hIcon;

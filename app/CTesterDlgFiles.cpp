@@ -38,17 +38,22 @@ bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
     return true;
 }
 
+// The file goes straight into the field, so that the input is held once;
+// the field keeps its text when the file cannot be read or shown.
+// m_strInput is read back by the next UpdateData(true), as Exec does first.
 void CTesterDlg::LoadInputFromFile(const QString &path)
 {
-    QByteArray bytes;
-    if (!ReadFileForField(path, bytes))
-        return;
-    BusyCursor busy;
-    m_reditInput->SetTextBytes(bytes);
-    // m_strInput now equals the field, as UpdateData(true) would leave it,
-    // but shares the bytes just read: a copy of a large file would cost
-    // time and a third copy in memory.
-    m_strInput = std::move(bytes);
+    QString error;
+    {
+        BusyCursor busy;
+        WholeFile file(path);
+        QString problem;
+        const auto read = [&file](char *buffer, qint64 max) { return file.Read(buffer, max); };
+        if (!file.IsOpen() || !m_reditInput->SetTextFrom(file.Size(), read, problem))
+            error = problem.isEmpty() ? file.Error() : QStringLiteral("Cannot load \"%1\": %2.").arg(path, problem);
+    }
+    if (!error.isEmpty())
+        QMessageBox::critical(this, windowTitle(), error);
 }
 
 void CTesterDlg::LoadPatternFromFile(const QString &path)

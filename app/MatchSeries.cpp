@@ -36,6 +36,7 @@ void MatchSeries::InputChanged()
     // The series cannot go on over the old text; a child kept ready for it
     // would only hold the old pages while the editor rewrites them.
     m_search->DiscardPrepared();
+    m_strInput = QByteArray();
 }
 
 MatchSeries::Outcome MatchSeries::Exec(const QByteArray &pattern, int options, const QByteArray &subject)
@@ -75,7 +76,7 @@ bool MatchSeries::SizeOffsets(QString &problem)
 
 MatchSeries::Outcome MatchSeries::ExecNext()
 {
-    if (!m_pRegex)
+    if (!m_pRegex || m_strInput.isNull())
         return End(ExecResultMessage(PCRE_ERROR_NULL));
     Outcome outcome = SearchAfterPreviousMatch();
     if (outcome.matched)

@@ -40,14 +40,17 @@ public:
     explicit MatchSeries(Waiter waiter = {});
     ~MatchSeries();
 
-    // A new series over `subject` (which the series keeps, shared, until the
-    // next Exec). Needs a loaded library.
+    // A new series over `subject`, which the series keeps until the next
+    // Exec or until the input changes: it may be a view of the input field's
+    // text (no copy of a large input), valid only until that text changes.
+    // Needs a loaded library.
     Outcome Exec(const QByteArray &pattern, int options, const QByteArray &subject);
     // The next match of the series; ends the series when there is none.
     Outcome ExecNext();
     // Gives the compiled pattern and its study data back to their library.
     void ReleasePattern();
-    // The input field changed: "Exec next" is over until the next Exec.
+    // The input field changed: "Exec next" is over until the next Exec, and
+    // the subject is let go before the field reuses its memory.
     void InputChanged();
 
     int Options() const { return m_nOptions; }

@@ -11,19 +11,6 @@
 
 namespace {
 
-struct FdCloser
-{
-    int fd;
-    ~FdCloser() { if (fd >= 0) ::close(fd); }
-};
-
-FileReadResult Failure(const QString &path, const QString &reason)
-{
-    FileReadResult result;
-    result.error = QStringLiteral("Cannot read \"%1\": %2.").arg(path, reason);
-    return result;
-}
-
 QString SystemReason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -31,43 +18,82 @@ QString SystemReason(int error)
 
 } // namespace
 
-FileReadResult ReadWholeFile(const QString &path, qint64 maxBytes)
+WholeFile::WholeFile(const QString &path, qint64 maxBytes)
+    : m_strPath(path)
 {
     const QByteArray encoded = QFile::encodeName(path);
     // Non-blocking, so that opening a named pipe does not wait for a writer;
     // it is refused below like anything else that is not a plain file.
-    FdCloser file{::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    if (file.fd < 0)
-        return Failure(path, SystemReason(errno));
-
+    m_fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0)
-        return Failure(path, SystemReason(errno));
-    if (S_ISDIR(info.st_mode))
-        return Failure(path, SystemReason(EISDIR));
-    if (!S_ISREG(info.st_mode))
-        return Failure(path, QStringLiteral("it is not a regular file"));
-    if (info.st_size > maxBytes) {
-        return Failure(path, QStringLiteral("the file has %1 bytes, more than the %2 the engine can take")
-                                 .arg(info.st_size).arg(maxBytes));
-    }
+    if (m_fd < 0 || ::fstat(m_fd, &info) != 0)
+        Fail(SystemReason(errno));
+    else if (S_ISDIR(info.st_mode))
+        Fail(SystemReason(EISDIR));
+    else if (!S_ISREG(info.st_mode))
+        Fail(QStringLiteral("it is not a regular file"));
+    else if (info.st_size > maxBytes)
+        Fail(QStringLiteral("the file has %1 bytes, more than the %2 the engine can take")
+                 .arg(info.st_size).arg(maxBytes));
+    else
+        m_nSize = info.st_size;
+}
 
-    FileReadResult result;
-    try {
-        result.bytes.resize(static_cast<qsizetype>(info.st_size));
-    } catch (const std::bad_alloc &) {
-        return Failure(path, SystemReason(ENOMEM));
-    }
-    qsizetype done = 0;
-    while (done < result.bytes.size()) {
-        const ssize_t got = ::read(file.fd, result.bytes.data() + done, size_t(result.bytes.size() - done));
+WholeFile::~WholeFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void WholeFile::Fail(const QString &reason)
+{
+    m_strError = QStringLiteral("Cannot read \"%1\": %2.").arg(m_strPath, reason);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+qint64 WholeFile::Read(char *buffer, qint64 max)
+{
+    for (;;) {
+        if (m_fd < 0)
+            return -1;
+        const ssize_t got = ::read(m_fd, buffer, size_t(max));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
-            return Failure(path, SystemReason(errno));
-        if (got == 0) {
-            return Failure(path, QStringLiteral("the file ended after %1 of its %2 bytes")
-                                     .arg(done).arg(result.bytes.size()));
+        if (got < 0) {
+            Fail(SystemReason(errno));
+            return -1;
+        }
+        if (got == 0 && max > 0) {
+            Fail(QStringLiteral("the file ended after %1 of its %2 bytes").arg(m_nDone).arg(m_nSize));
+            return -1;
+        }
+        m_nDone += got;
+        return got;
+    }
+}
+
+FileReadResult ReadWholeFile(const QString &path, qint64 maxBytes)
+{
+    FileReadResult result;
+    WholeFile file(path, maxBytes);
+    if (!file.IsOpen()) {
+        result.error = file.Error();
+        return result;
+    }
+    try {
+        result.bytes.resize(static_cast<qsizetype>(file.Size()));
+    } catch (const std::bad_alloc &) {
+        result.error = QStringLiteral("Cannot read \"%1\": %2.").arg(path, SystemReason(ENOMEM));
+        return result;
+    }
+    for (qint64 done = 0; done < file.Size();) {
+        const qint64 got = file.Read(result.bytes.data() + done, file.Size() - done);
+        if (got < 0) {
+            result.error = file.Error();
+            result.bytes.clear();
+            return result;
         }
         done += got;
     }

@@ -104,14 +104,13 @@ void DDX_Text(CDataExchange *pDX, int id, QByteArray &value)
         qWarning("Data exchange: control %d holds no bytes", id);
         return;
     }
-    // An unchanged field is left alone both ways: writing the same text
-    // again would still be an edit, with its change notification, and
-    // reading a large field back would cost a copy of its text and, for a
-    // moment, a third copy in memory. Comparing is cheaper.
-    if (editor->HasTextBytes(value))
-        return;
+    // The member gets a view of the field's text rather than a copy of it:
+    // a large input is then held once. A view is never written back: it
+    // shows the field's own text, or is out of date and must not be read.
+    // Writing an unchanged text again would still be an edit, with its
+    // change notification.
     if (pDX->m_bSaveAndValidate)
-        value = editor->GetTextBytes();
-    else
+        value = editor->TextView();
+    else if (!editor->IsViewOfText(value) && !editor->HasTextBytes(value))
         editor->SetTextBytes(value);
 }

@@ -37,5 +37,6 @@ void DDX_Control(CDataExchange *pDX, int id, Control *&member)
 void DDX_Check(CDataExchange *pDX, int id, bool &value);
 // Text of an edit, a static or a button.
 void DDX_Text(CDataExchange *pDX, int id, QString &value);
-// Bytes of a rich edit field.
+// Bytes of a rich edit field: saved as a view of its text (CRichEditCtrl::
+// TextView), valid until the field's text changes.
 void DDX_Text(CDataExchange *pDX, int id, QByteArray &value);
