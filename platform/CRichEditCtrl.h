@@ -33,9 +33,12 @@ class CRichEditCtrl : public QsciScintilla
 {
     Q_OBJECT
 public:
-    // Texts longer than this are shown without word wrap: to show the end
-    // of a wrapped text the editor lays out all of it, about 0.5 s per MB.
-    static constexpr qint64 kMaxWrappedLength = 1 << 20;
+    // Texts longer than this are shown without word wrap. The editor wraps
+    // a text by laying out all of it, about 0.5 s per MB here: after a text
+    // is set, it works through it in the background in slices of 10 ms or
+    // more, each a delay to whatever the user does meanwhile, and it wraps
+    // all of it before it can show the end.
+    static constexpr qint64 kMaxWrappedLength = 64 << 10;
 
     // Why a text of `size` bytes cannot be shown (a sentence without a final
     // period), or an empty string when it can; asked before it is read.
