@@ -446,7 +446,7 @@ bool CRichEditCtrl::SetTextFrom(qint64 size, const std::function<qint64(char *, 
     if (!problem.isEmpty())
         return false;
     long document = 0;
-    std::vector<qint64> breaks;
+    CDisplayRows::Breaks breaks;
     {
         CDocumentLoad load(*this, size, IsUtf8());
         if (load.Read(read, problem)) {
@@ -467,7 +467,7 @@ bool CRichEditCtrl::SetTextFrom(qint64 size, const std::function<qint64(char *, 
 }
 
 // The caller gets one notification, and a screen reader one replacement.
-void CRichEditCtrl::TakeDocument(long document, std::vector<qint64> breaks, qint64 length)
+void CRichEditCtrl::TakeDocument(long document, CDisplayRows::Breaks breaks, qint64 length)
 {
     const bool announce = QAccessible::isActive();
     AnnounceAccessibleEdits();

@@ -144,7 +144,7 @@ private:
     void CutLongLines();
     void CutLine(long line, std::vector<qint64> &cuts) const;
     void InsertBreaks(const std::vector<qint64> &cuts);
-    void TakeDocument(long document, std::vector<qint64> breaks, qint64 length);
+    void TakeDocument(long document, CDisplayRows::Breaks breaks, qint64 length);
     void ShowDocument(long document);
     void TextChanged();
     void UseDocumentWithoutStyles();

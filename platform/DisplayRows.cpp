@@ -40,7 +40,7 @@ std::pair<std::size_t, std::size_t> CDisplayRows::BreaksIn(qint64 start, qint64 
 void CDisplayRows::NoteInsert(qint64 position, qint64 length)
 {
     for (auto at = std::lower_bound(m_breaks.begin(), m_breaks.end(), position); at != m_breaks.end(); ++at)
-        *at += length;
+        *at += qint32(length);
 }
 
 qint64 CDisplayRows::NoteDelete(qint64 position, qint64 length)
@@ -48,21 +48,21 @@ qint64 CDisplayRows::NoteDelete(qint64 position, qint64 length)
     const auto [first, last] = BreaksIn(position, position + length);
     m_breaks.erase(m_breaks.begin() + std::ptrdiff_t(first), m_breaks.begin() + std::ptrdiff_t(last));
     for (auto at = m_breaks.begin() + std::ptrdiff_t(first); at != m_breaks.end(); ++at)
-        *at -= length;
+        *at -= qint32(length);
     return qint64(last - first);
 }
 
 void CDisplayRows::NoteBreaksAdded(const std::vector<qint64> &before)
 {
-    std::vector<qint64> merged;
+    Breaks merged;
     merged.reserve(m_breaks.size() + before.size());
     std::size_t added = 0;
-    for (const qint64 old : m_breaks) {
+    for (const qint32 old : m_breaks) {
         for (; added < before.size() && before[added] <= old; ++added)
-            merged.push_back(before[added] + qint64(added));
-        merged.push_back(old + qint64(added));
+            merged.push_back(qint32(before[added] + qint64(added)));
+        merged.push_back(qint32(old + qint64(added)));
     }
     for (; added < before.size(); ++added)
-        merged.push_back(before[added] + qint64(added));
+        merged.push_back(qint32(before[added] + qint64(added)));
     m_breaks = std::move(merged);
 }

@@ -27,7 +27,7 @@ namespace {
 using Sci = QsciScintillaBase;
 
 // Read, copied and scanned while in the cache.
-constexpr qint64 kPiece = 256 * 1024;
+constexpr qint64 kPiece = 64 * 1024;
 // How often the memory left is looked at while reading.
 constexpr qint64 kMemoryCheckBytes = 64 << 20;
 // What is left to the rest of the system when a text is read.
@@ -123,7 +123,7 @@ bool CDocumentLoad::Add(const char *bytes, qint64 size, const std::vector<qint64
     qint64 from = 0;
     for (const qint64 cut : cuts) {
         out = std::copy(bytes + from, bytes + cut, out);
-        m_breaks.push_back(m_length + (out - m_withBreaks.data()));
+        m_breaks.push_back(qint32(m_length + (out - m_withBreaks.data())));
         *out++ = '\n';
         from = cut;
     }

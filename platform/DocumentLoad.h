@@ -8,6 +8,8 @@
 // than the read: the text is held once, and each piece is read, copied and
 // scanned for line ends while it is in the cache.
 
+#include "DisplayRows.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -40,7 +42,7 @@ public:
     // The document, for SCI_SETDOCPOINTER; the caller releases the one
     // reference it holds. Then the positions of the breaks.
     long TakeDocument();
-    std::vector<qint64> TakeBreaks() { return std::move(m_breaks); }
+    CDisplayRows::Breaks TakeBreaks() { return std::move(m_breaks); }
 
 private:
     bool Add(const char *bytes, qint64 size, const std::vector<qint64> &cuts, QString &problem);
@@ -50,6 +52,6 @@ private:
     qint64 m_size;
     bool m_bUtf8;
     qint64 m_length = 0;             // of the document so far
-    std::vector<qint64> m_breaks;
+    CDisplayRows::Breaks m_breaks;
     std::vector<char> m_withBreaks;  // a piece with its breaks
 };

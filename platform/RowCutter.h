@@ -19,9 +19,9 @@ class CRowCutter
 public:
     // Lines up to this long are shown whole.
     static constexpr qint64 kLongLine = 4096;
-    // Longer ones in rows of at most this many bytes (a screenful of rows
-    // is laid out in a few milliseconds), and at least three quarters of it.
-    static constexpr qint64 kRowBytes = 1024;
+    // Longer ones in rows of at most this many bytes, and at least three
+    // quarters of it: the field lays out a screenful of them in about 3 ms.
+    static constexpr qint64 kRowBytes = 512;
 
     // The most cuts a text of `bytes` bytes can need.
     static qint64 MostCutsFor(qint64 bytes) { return bytes / (kRowBytes * 3 / 4) + 1; }

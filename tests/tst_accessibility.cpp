@@ -139,7 +139,8 @@ private slots:
         QByteArray bytes(size, Qt::Uninitialized);
         for (qsizetype i = 0; i < size; ++i)
             bytes[i] = char(i * 7 % 251);
-        QTest::newRow("single-byte page, every byte") << QByteArray("C") << bytes << QString::fromLatin1(bytes) << false;
+        QTest::newRow("single-byte page, every byte")
+            << QByteArray("C") << bytes << QString::fromLatin1(bytes) << false;
         bytes.replace('\n', '.').replace('\r', '.');
         QTest::newRow("single-byte page, one line") << QByteArray("C") << bytes << QString::fromLatin1(bytes) << true;
     }

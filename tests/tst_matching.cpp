@@ -1,5 +1,6 @@
 // Live validation, Exec, "Exec next" and highlighting, byte-exact.
 
+#include "RowCutter.h"
 #include "TesterDriver.h"
 
 #include <QSignalSpy>
@@ -138,9 +139,11 @@ private slots:
         QTest::newRow("byte E9") << QByteArray("\\xE9") << QByteArray("caf\xE9!") << Range{3, 4};
         QTest::newRow("inside h\xC3\xA9llo") << QByteArray("l+") << QByteArray("h\xC3\xA9llo") << Range{3, 5};
         QTest::newRow("past 65535") << QByteArray("abc") << QByteArray(70000, 'x') + "abc" << Range{70000, 70003};
-        // A long line is shown in rows cut every 1024 bytes here.
-        QTest::newRow("to the end of a row") << QByteArray("xa") << QByteArray(2047, 'x') + "ab" + QByteArray(5000, 'y')
-                                             << Range{2046, 2048};
+        // A long line without spaces is shown in rows of kRowBytes.
+        const int row = int(CRowCutter::kRowBytes);
+        QTest::newRow("to the end of a row") << QByteArray("xa")
+                                             << QByteArray(4 * row - 1, 'x') + "ab" + QByteArray(5000, 'y')
+                                             << Range{4 * row - 2, 4 * row};
     }
     void byteExactSelection()
     {

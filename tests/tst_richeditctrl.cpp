@@ -3,6 +3,7 @@
 
 #include "NoWindowLeft.h"
 #include "CRichEditCtrl.h"
+#include "RowCutter.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -116,11 +117,13 @@ private slots:
         QTest::newRow("single-byte page") << false << hello << QList<qint64>{2, 2, 2, 2};
         QTest::newRow("to the end") << true << hello << QList<qint64>{3, -1, 3, 6};
         QTest::newRow("reversed, past the end") << false << hello << QList<qint64>{99, 3, 3, 6};
-        // A long line is shown in rows cut every 1024 bytes here.
+        // A long line without spaces is shown in rows of kRowBytes.
         const QByteArray longLine = QByteArray("abcdefghij").repeated(600);
-        QTest::newRow("across a row's end") << false << longLine << QList<qint64>{1000, 1100, 1000, 1100};
-        QTest::newRow("to a row's end") << false << longLine << QList<qint64>{1000, 1024, 1000, 1024};
-        QTest::newRow("from a row's start") << false << longLine << QList<qint64>{1024, 1030, 1024, 1030};
+        const qint64 row = CRowCutter::kRowBytes;
+        QTest::newRow("across a row's end") << false << longLine
+                                            << QList<qint64>{row - 24, row + 76, row - 24, row + 76};
+        QTest::newRow("to a row's end") << false << longLine << QList<qint64>{row - 24, row, row - 24, row};
+        QTest::newRow("from a row's start") << false << longLine << QList<qint64>{row, row + 6, row, row + 6};
     }
 
     void selection()
@@ -143,16 +146,19 @@ private slots:
         QTest::addColumn<QKeySequence>("keys");
         QTest::addColumn<QList<qint64>>("replaced");   // start, length
         QTest::addColumn<QByteArray>("by");
-        QTest::newRow("Backspace at a row's start") << QList<qint64>{1024, 1024} << QKeySequence(Qt::Key_Backspace)
-                                                    << QList<qint64>{1023, 1} << QByteArray();
-        QTest::newRow("Delete at a row's end") << QList<qint64>{1000, 1000} << QKeySequence(Qt::Key_End, Qt::Key_Delete)
-                                               << QList<qint64>{1024, 1} << QByteArray();
-        QTest::newRow("typing across a row's end") << QList<qint64>{1000, 1100} << QKeySequence(Qt::Key_Q)
-                                                   << QList<qint64>{1000, 100} << QByteArray("q");
+        const qint64 row = CRowCutter::kRowBytes;   // where the first row ends
+        QTest::newRow("Backspace at a row's start") << QList<qint64>{row, row} << QKeySequence(Qt::Key_Backspace)
+                                                    << QList<qint64>{row - 1, 1} << QByteArray();
+        QTest::newRow("Delete at a row's end") << QList<qint64>{row - 24, row - 24}
+                                               << QKeySequence(Qt::Key_End, Qt::Key_Delete) << QList<qint64>{row, 1}
+                                               << QByteArray();
+        QTest::newRow("typing across a row's end") << QList<qint64>{row - 24, row + 76} << QKeySequence(Qt::Key_Q)
+                                                   << QList<qint64>{row - 24, 100} << QByteArray("q");
         QTest::newRow("typing at the end") << QList<qint64>{6000, 6000} << QKeySequence(Qt::Key_Q)
                                            << QList<qint64>{6000, 0} << QByteArray("q");
-        QTest::newRow("copy across a row's end") << QList<qint64>{1000, 1100} << QKeySequence(QKeySequence::Copy)
-                                                 << QList<qint64>{0, 0} << QByteArray();
+        QTest::newRow("copy across a row's end") << QList<qint64>{row - 24, row + 76}
+                                                 << QKeySequence(QKeySequence::Copy) << QList<qint64>{0, 0}
+                                                 << QByteArray();
     }
     void editingInRows()
     {
@@ -173,7 +179,7 @@ private slots:
         editor->SetSel(selection[0], selection[1]);
         QTest::keySequence(editor, keys);
         const QByteArray copied = QApplication::clipboard()->text().toLatin1();
-        QCOMPARE(copied, keys == QKeySequence::Copy ? text.mid(1000, 100) : QByteArray());
+        QCOMPARE(copied, keys == QKeySequence::Copy ? text.mid(selection[0], 100) : QByteArray());
         QCOMPARE(editor->GetTextBytes(), text.replace(replaced[0], replaced[1], by));
         window.hide();
     }
