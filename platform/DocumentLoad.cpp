@@ -135,8 +135,8 @@ bool CDocumentLoad::Append(const char *bytes, qint64 size, QString &problem)
 {
     // The editor reports positions in an int.
     if (m_length + size > INT_MAX) {
-        problem = QStringLiteral("with the breaks that show its long lines in rows it would pass the %1 bytes"
-                                 " the field holds").arg(INT_MAX);
+        problem = QStringLiteral("cut into rows to show its long lines, it would pass the %1 bytes the field holds")
+                      .arg(INT_MAX);
         return false;
     }
     if (size > 0 && m_loader->AddData(bytes, size) != 0) {
