@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <sys/resource.h>
+
 QString ShapeName(InputShape shape)
 {
     switch (shape) {
@@ -86,3 +88,11 @@ qint64 StatusField(const char *name)
 
 qint64 PeakRss() { return StatusField("VmHWM:"); }
 qint64 CurrentRss() { return StatusField("VmRSS:"); }
+
+double CpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval &t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}

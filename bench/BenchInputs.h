@@ -41,3 +41,5 @@ double BestMs(int runs, F &&call)
 // Peak resident set of the process so far, in bytes (VmHWM).
 qint64 PeakRss();
 qint64 CurrentRss();
+// Processor time this process has used, user and system, in milliseconds.
+double CpuMs();

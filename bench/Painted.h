@@ -17,7 +17,8 @@ public:
     explicit PaintProbe(QWidget *painted) { painted->installEventFilter(this); }
 
     // Milliseconds from the start of `action` to the end of the first paint
-    // of the widget after it (a paint inside the action counts).
+    // of the widget after it (a paint inside the action counts), waiting up
+    // to kWaitMs after the action.
     template <class F>
     double Ms(F &&action)
     {
@@ -26,22 +27,29 @@ public:
         QElapsedTimer timer;
         timer.start();
         action();
-        while (!m_bPainted && timer.elapsed() < kWaitMs)
+        const qint64 acted = timer.elapsed();
+        while (!m_bPainted && timer.elapsed() - acted < kWaitMs)
             QCoreApplication::processEvents();
         if (!m_bPainted)
-            std::printf("(no paint within %d ms of the next action; it changed nothing on screen)\n", kWaitMs);
+            std::printf("(no paint within %d ms of the action; it changed nothing on screen)\n", kWaitMs);
         return timer.nsecsElapsed() / 1e6;
     }
+
+    // Paints of the widget so far.
+    int Paints() const { return m_nPaints; }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         // The paint is over by the time control is back in Ms().
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             m_bPainted = true;
+            ++m_nPaints;
+        }
         return false;
     }
 
 private:
     bool m_bPainted = false;
+    int m_nPaints = 0;
 };
