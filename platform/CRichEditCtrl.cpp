@@ -378,10 +378,22 @@ void CRichEditCtrl::ReadBytes(qint64 start, qint64 end, QByteArray &bytes) const
     bytes.resize(kept);
 }
 
+// Straight from the editor's buffer, in one pass: a copy of a large text
+// is written to fresh memory, which costs as much again as the copying.
+// The gap moves to the end, as for a view; a current view has it there.
 QByteArray CRichEditCtrl::GetTextBytes() const
 {
-    QByteArray bytes;
-    ReadBytes(0, GetTextLength(), bytes);
+    const auto *data = static_cast<const char *>(SendScintillaPtrResult(SCI_GETCHARACTERPOINTER));
+    if (m_rows.IsEmpty())
+        return QByteArray(data, GetTextLength());
+    QByteArray bytes(GetTextLength(), Qt::Uninitialized);
+    char *out = bytes.data();
+    qint64 from = 0;
+    for (const qint32 at : m_rows.Positions()) {
+        out = std::copy(data + from, data + at, out);
+        from = at + 1;
+    }
+    std::copy(data + from, data + SendScintilla(SCI_GETLENGTH), out);
     return bytes;
 }
 
