@@ -32,6 +32,8 @@
 namespace {
 
 constexpr int kIdleMs = 3000;
+// Best of this many, on a machine shared with other work.
+constexpr int kRuns = 5;
 constexpr double kActionGoalMs = 1000;
 
 // pcre_compile + pcre_study + pcre_exec from the start, as Exec makes them.
@@ -125,7 +127,7 @@ public:
         m_pattern->SetTextBytes(nearEnd);
         const double firstMs = m_probe->Ms([&] { Key(Qt::Key_F5); });
         double execMs = 1e300, rawMs = 1e300;
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < kRuns; ++run) {
             m_input->SetSel(0, 0);
             QCoreApplication::processEvents();
             execMs = std::min(execMs, m_probe->Ms([&] { Key(Qt::Key_F5); }));
@@ -148,7 +150,7 @@ public:
         const QByteArray both = MarkerPatternFor(shape);
         m_pattern->SetTextBytes(both);
         double nextMs = 1e300, rawMs = 1e300;
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < kRuns; ++run) {
             Key(Qt::Key_F5);
             QCoreApplication::processEvents();
             const int from = m_dlg.Series().Offsets()[1];
