@@ -8,7 +8,7 @@ exec=$2
 
 echo '**Loading a file and showing it** (`bench_load`: load until painted against one plain `read()` of the file; goal 3 x the read or 30 ms, whichever is larger; peak memory growth within 2 x the file, loading and then with an Exec; processor time in the 2 s after the load):'
 echo
-echo '| shape | MB | load + first paint / read | ratio | limit | last byte selected, painted | CPU in the 2 s after | peak: load / with Exec | |'
+echo '| shape | MB | load + first paint / read | ratio | limit | last byte selected, painted | CPU in the 2 s after | peak: load / with Exec | verdict |'
 echo '|---|---|---|---|---|---|---|---|---|'
 awk '$NF == "ok" || $NF == "OVER" {
     n = NF; shape = $1; i = 2
@@ -23,7 +23,7 @@ fields() { awk -F' [|] ' -v OFS=' | ' -v what="$1" '$2 ~ what { gsub(/ +/, " ", 
 echo
 echo '**Exec and Exec next** (`bench_exec`: key until painted; goal 1.1 x the raw engine calls on the same bytes + 5 ms; the first F5 after the text was set on its own):'
 echo
-echo '| input | F5 / raw compile+study+exec | first F5 | F3 / raw pcre_exec | |'
+echo '| input | F5 / raw compile+study+exec | first F5 | F3 / raw pcre_exec | verdicts |'
 echo '|---|---|---|---|---|'
 paste -d'\t' <(fields '^F5, match near the end +$') <(fields 'first after the text') <(fields '^F3 to') |
 awk -F'\t' '{
