@@ -69,11 +69,17 @@ private slots:
         QFETCH(QString, library);
         QFETCH(QString, pattern);
         QFETCH(QString, shown);
+        const bool real = library.isEmpty();
         TesterDriver t;
         t.dlg->LoadLibraryFromPath(library);
         t.setCheck(IDC_CASELESS, true);   // modifiers never reach the details
         t.typePattern(pattern.toLatin1());
+        QCOMPARE(FreeCounter::Install(), real);   // the fakes forward their frees
         const QStringList seen = readDetails([&t] { t.click(IDC_DETAILS); });
+        // The pattern compiled for the report, and its study data, went back
+        // when the dialog closed.
+        if (real)
+            QCOMPARE(FreeCounter::frees, pattern == "x*" ? 1 : 2);
 
         const char *error = nullptr;
         int errorOffset = 0;

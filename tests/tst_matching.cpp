@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 
+Q_DECLARE_METATYPE(Range)
 Q_DECLARE_METATYPE(QList<Range>)
 
 class tst_Matching : public QObject
@@ -152,19 +153,59 @@ private slots:
         QCOMPARE(t.input()->GetTextBytes(), input);
     }
 
+    // Each modifier as the user sees it: a pattern that matches only with
+    // the box checked (or, for the locale, only with its tables).
+    void modifiers_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<Range>("unchecked");
+        QTest::addColumn<Range>("checked");
+        const Range none{-1, -1};
+        QTest::newRow("/i") << IDC_CASELESS << "" << QByteArray("A") << QByteArray("xa") << none << Range{1, 2};
+        QTest::newRow("/m") << IDC_MULTILINE << "" << QByteArray("^b") << QByteArray("a\nb") << none << Range{2, 3};
+        QTest::newRow("/s") << IDC_DOTALL << "" << QByteArray("a.b") << QByteArray("a\nb") << none << Range{0, 3};
+        QTest::newRow("/x") << IDC_EXTENDED << "" << QByteArray("a b") << QByteArray("ab") << none << Range{0, 2};
+        QTest::newRow("Greedy") << IDC_GREEDY << "" << QByteArray("a+") << QByteArray("aa") << Range{0, 1}
+                                << Range{0, 2};
+        QTest::newRow("Locale: de_DE") << IDC_LOCALE_CHECK << "de_DE.ISO-8859-1" << QByteArray("\\w")
+                                       << QByteArray("-\xE9") << none << Range{1, 2};
+        QTest::newRow("Locale: empty field") << IDC_LOCALE_CHECK << "" << QByteArray("\\w") << QByteArray("-\xE9")
+                                             << none << none;
+    }
+    void modifiers()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, pattern);
+        QFETCH(QByteArray, input);
+        QFETCH(Range, unchecked);
+        QFETCH(Range, checked);
+        TesterDriver t;
+        qobject_cast<QLineEdit *>(t.item(IDC_LOCALE))->setText(locale);
+        for (const bool on : {false, true}) {
+            t.setCheck(box, on);
+            typeAndExec(t, pattern, input);
+            const Range found = t.dlg->Series().LastResult() > 0 ? t.match() : Range{-1, -1};
+            QCOMPARE(found, on ? checked : unchecked);
+        }
+    }
+
     void highlightAccumulatesAndClears()
     {
         TesterDriver t;
         const QByteArray input = "a1 b2 c3";
-        t.setCheck(IDC_HIGHLIGHT, true);
-        t.typePattern("\\d");
-        t.typeInput(input);
         auto red = [&t, &input] {   // a ^ under each byte shown red
             QByteArray marks;
             for (int i = 0; i < input.size(); ++i)
                 marks += t.input()->IsColoredRed(i) ? '^' : ' ';
             return marks;
         };
+        typeAndExec(t, "\\d", input);
+        QCOMPARE(red(), QByteArray("        "));   // only when asked for
+        t.setCheck(IDC_HIGHLIGHT, true);
         QSignalSpy edits(t.input(), &CRichEditCtrl::changeNotified);
         t.click(IDC_EXEC);
         t.click(IDC_EXEC_NEXT);
