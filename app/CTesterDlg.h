@@ -111,7 +111,8 @@ private:
     void ReportRefusedLibrary();
     void SetStatus(const QString &text);
     void HideSubpatternList();
-    void RefillSubpatternList();
+    // The reason the library's table of names could not be read, if so.
+    std::string RefillSubpatternList();
     void CreateSubpatternList();
     bool ReadFileForField(const QString &path, QByteArray &bytes);
     int BuildOptions() const;

@@ -5,6 +5,7 @@
 #include "CFullInfoDlg.h"
 #include "CRichEditCtrl.h"
 #include "CSubpatternListDlg.h"
+#include "EngineMessages.h"
 
 #include <algorithm>
 
@@ -35,7 +36,9 @@ void CTesterDlg::OnMore()
     // changes its outer height.
     if (firstShowing)
         PlaceBeside(m_dlgSubpatterns.get(), this);
-    RefillSubpatternList();
+    const std::string problem = RefillSubpatternList();
+    if (!problem.empty())
+        SetStatus(NameTableMessage(problem));
 }
 
 void CTesterDlg::CreateSubpatternList()
@@ -48,11 +51,11 @@ void CTesterDlg::CreateSubpatternList()
     PlaceBeside(m_dlgSubpatterns.get(), this);
 }
 
-void CTesterDlg::RefillSubpatternList()
+std::string CTesterDlg::RefillSubpatternList()
 {
     if (!m_dlgSubpatterns)
-        return;
-    m_dlgSubpatterns->Fill(m_series.CompiledPattern(), m_series.StudyData(), m_series.Offsets(),
+        return {};
+    return m_dlgSubpatterns->Fill(m_series.CompiledPattern(), m_series.StudyData(), m_series.Offsets(),
                            m_series.OffsetsSize());
 }
 

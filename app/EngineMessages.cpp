@@ -73,3 +73,10 @@ QString NoLibraryMessage()
 {
     return QStringLiteral("First, load PCRE.dll...");
 }
+
+QString NameTableMessage(const std::string &problem)
+{
+    return QStringLiteral("Engine error: the library's table of names cannot be read (%1); subpatterns are listed"
+                          " by number.")
+        .arg(QString::fromStdString(problem));
+}

@@ -21,3 +21,6 @@ QString SearchFailureMessage(const PcreSearch::Answer &answer);
 
 // "Engine error: the library reported impossible <what>."
 QString ImpossibleAnswerMessage(const QString &what);
+
+// A table of names that cannot be read, and what the user sees instead.
+QString NameTableMessage(const std::string &problem);

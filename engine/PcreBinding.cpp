@@ -70,8 +70,11 @@ int PcreLoad(const char *path)
         return 0;
     }
 
-    // 3. Tables under the locale in force, then the flag.
-    PcreBinding.tables = PcreMakeTables();
+    // 3. Tables under the C library's default locale, then the flag. The
+    //    process itself runs in the user's locale (the toolkit picks it for
+    //    its texts); the tables of a load stay those of a program that has
+    //    not, until an Exec asks for a locale.
+    PcreBinding.tables = PcreMakeTablesFor("C");
     PcreBinding.loaded = true;
     return 1;
 }
@@ -100,10 +103,17 @@ std::string PcreVersionText()
     return PcreIsLoaded() ? PcreBinding.library->Version() : std::string();
 }
 
+void PcreFree(const PcreLibrary &library, const void *pointer)
+{
+    // The library's pcre_free_substring() hands its argument to the
+    // library's own deallocator: memory goes back to whoever made it.
+    library.Api().pcre_free_substring(static_cast<const char *>(pointer));
+}
+
 void PcreCodeDeleter::operator()(pcre *code) const
 {
     if (code && library)
-        library->Free(code);
+        PcreFree(*library, code);
     library.reset();
     tables.reset();
 }
@@ -111,7 +121,7 @@ void PcreCodeDeleter::operator()(pcre *code) const
 void PcreExtraDeleter::operator()(pcre_extra *extra) const
 {
     if (extra && library)
-        library->Free(extra);
+        PcreFree(*library, extra);
     library.reset();
 }
 

@@ -59,6 +59,10 @@ std::string PcreVersionText();
 const std::vector<std::string> &PcreDefaultLibraryNames();
 void PcreSetDefaultLibraryNames(std::vector<std::string> names);
 
+// Gives memory the engine allocated back to the library that allocated it;
+// null is fine.
+void PcreFree(const PcreLibrary &library, const void *pointer);
+
 // Owners of engine memory: each holds the library that allocated it (and a
 // compiled pattern the tables it reads) and frees through that library. The
 // references go with the memory: unique_ptr::reset() keeps its deleter, and

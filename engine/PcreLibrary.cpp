@@ -52,10 +52,3 @@ std::string PcreLibrary::Version() const
 {
     return SafeReadString(m_api.pcre_version(), kMaxVersionLength);
 }
-
-void PcreLibrary::Free(const void *memory) const
-{
-    // The library's pcre_free_substring() hands its argument to the
-    // library's own deallocator: memory goes back to whoever made it.
-    m_api.pcre_free_substring(static_cast<const char *>(memory));
-}

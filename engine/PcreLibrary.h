@@ -60,18 +60,21 @@ public:
     // null when the file itself does not define it.
     void *OptionalSymbol(const char *name) const { return m_file.ownSymbol(name); }
 
-    // Gives engine memory back to the engine's own allocator; null is fine.
-    void Free(const void *memory) const;
-
-    // pcre_fullinfo() with the destination type fixed by the code. Nothing
-    // when the engine refuses the query. A destination wider than the type
-    // catches a library that writes more than it should.
+    // pcre_fullinfo() with the destination type fixed by the code: the one
+    // way the program asks the engine about a compiled pattern. Nothing when
+    // the engine refuses the query; `status` (when given) receives its
+    // return code. A destination wider than the type catches a library that
+    // writes more than it should.
     template <int What>
-    std::optional<typename PcreInfo<What>::Type> FullInfo(const pcre *code, const pcre_extra *extra) const
+    std::optional<typename PcreInfo<What>::Type> FullInfo(const pcre *code, const pcre_extra *extra,
+                                                          int *status = nullptr) const
     {
         using Type = typename PcreInfo<What>::Type;
         alignas(16) unsigned char scratch[64] = {};
-        if (!code || m_api.pcre_fullinfo(code, extra, What, scratch) != 0)
+        const int answer = code ? m_api.pcre_fullinfo(code, extra, What, scratch) : PCRE_ERROR_NULL;
+        if (status)
+            *status = answer;
+        if (answer != 0)
             return std::nullopt;
         Type value;
         std::memcpy(&value, scratch, sizeof value);
