@@ -107,6 +107,8 @@ private:
     // (CTesterDlgDesktop.cpp).
     void SetUpDesktopIntegration();
     void ShowOutcome(const MatchSeries::Outcome &outcome);
+    void WaitWhileSearching(PcreSearch &search);
+    static constexpr int kPrepareNextDelay = 20;   // ms
     void ShowMatchResult();
     void ReportRefusedLibrary();
     void SetStatus(const QString &text);

@@ -26,6 +26,8 @@ void PlaceBeside(QWidget *list, const QWidget *tester)
 
 void CTesterDlg::OnMore()
 {
+    if (m_series.IsSearching())
+        return;
     const bool firstShowing = !m_dlgSubpatterns;
     if (firstShowing)
         CreateSubpatternList();
@@ -67,7 +69,7 @@ void CTesterDlg::OnSelectRange(qint64 start, qint64 end)
 
 void CTesterDlg::OnExpressionDetails()
 {
-    if (!PcreIsLoaded())
+    if (!PcreIsLoaded() || m_series.IsSearching())
         return;
     const QByteArray pattern = m_reditPattern->GetTextBytes();
     const PcreStudiedPattern studied = PcreCompileAndStudy(pattern.constData());

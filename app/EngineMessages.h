@@ -13,7 +13,8 @@ QString ExecResultMessage(int result);
 QString NoLibraryMessage();
 
 // The compile error text with the byte offset it was found at.
-QString CompileErrorMessage(const char *errorText, int errorOffset);
+// An offset of -1 marks a failure of the library rather than of the pattern.
+QString CompileErrorMessage(const std::string &errorText, int errorOffset);
 
 // Why a search gave no engine result: stopped, the engine crashed, or its
 // answers could not be.

@@ -81,10 +81,10 @@ private slots:
         if (real)
             QCOMPARE(FreeCounter::frees, pattern == "x*" ? 1 : 2);
 
-        const char *error = nullptr;
+        std::string error;
         int errorOffset = 0;
         const PcreCodePtr code = PcreCompile(pattern.toLatin1().constData(), &error, &errorOffset, false);
-        const PcreExtraPtr extra = PcreStudy(code, &error);
+        const PcreExtraPtr extra = PcreStudy(code);
         shown.replace("<size>", QString::number(*PcreFullInfo<PCRE_INFO_SIZE>(code, extra.get())))
             .replace("<study>", QString::number(*PcreFullInfo<PCRE_INFO_STUDYSIZE>(code, extra.get())));
         QCOMPARE(seen, (pattern + '|' + shown).split('|'));

@@ -43,6 +43,14 @@ private slots:
             << QList<Range>{{0, 0}, {1, 1}, {1, 2}, {2, 2}, {2, 3}, {3, 3}, {3, 4}, {4, 4}, {5, 5}};
         QTest::newRow("empty match steps over a UTF-8 character")
             << QByteArray("(*UTF8)x*") << QByteArray("\xC3\xA9") << 0 << QList<Range>{{0, 0}, {2, 2}};
+        QTest::newRow("empty match steps over CR LF where it is a line break")
+            << QByteArray("(*CRLF)") << QByteArray("\r\n") << 0 << QList<Range>{{0, 0}, {2, 2}};
+        QTest::newRow("empty match between CR and LF where LF alone breaks lines")
+            << QByteArray("(*LF)") << QByteArray("\r\n") << 0 << QList<Range>{{0, 0}, {1, 1}, {2, 2}};
+        // \K in an assertion: the match starts after its end; the series goes
+        // on after both.
+        QTest::newRow("start after end") << QByteArray("(?=ab\\K)") << QByteArray("xabab") << 0
+                                         << QList<Range>{{3, 1}, {5, 3}};
     }
     void series()
     {
