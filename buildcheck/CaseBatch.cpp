@@ -131,6 +131,12 @@ CaseResult lostCase(CaseResult::Status status, std::string reason, int subjectLi
     return result;
 }
 
+// A library that stops answering makes every case wait out the time limit:
+// after this many in a row, anywhere in the run, the cases left are reported
+// as not run instead of waited for (a hung build would otherwise take hours).
+constexpr int kTimeOutsInARowToGiveUp = 3;
+int g_timeOutsInARow = 0;
+
 class BatchRunner
 {
 public:
@@ -144,6 +150,10 @@ public:
     void run()
     {
         while (m_next < m_script.cases.size()) {
+            if (g_timeOutsInARow >= kTimeOutsInARowToGiveUp)
+                return giveUp(CaseResult::Status::NotRun, "not run: the library stopped answering ("
+                                                          + std::to_string(kTimeOutsInARowToGiveUp)
+                                                          + " cases in a row ran past the time limit)");
             SharedLog log(m_call.Shared());
             if (!startChild(log))
                 return giveUp(CaseResult::Status::NotRun, "no child process for the cases: " + m_call.Result().Describe());
@@ -177,8 +187,10 @@ private:
                 lastProgress = now;
             else if (!ended && now - lastProgress >= m_timeLimit)
                 m_call.Stop(ContainedCall::Ending::TimedOut);
-            for (; taken < done; ++taken)
+            for (; taken < done; ++taken) {
+                g_timeOutsInARow = 0;
                 m_onResult(m_next++, log.take());
+            }
         }
     }
 
@@ -193,6 +205,7 @@ private:
         }
         const auto status = outcome.ending == ContainedCall::Ending::TimedOut ? CaseResult::Status::TimedOut
                                                                             : CaseResult::Status::Crashed;
+        g_timeOutsInARow = status == CaseResult::Status::TimedOut ? g_timeOutsInARow + 1 : 0;
         if (m_next < m_script.cases.size())
             m_onResult(m_next, lostCase(status, outcome.Describe(), log.header().subjectLine.load()));
         ++m_next;
