@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -71,11 +72,17 @@ public:
         return true;
     }
 
-    // Parent side: the next record the child has finished.
-    CaseResult take()
+    // Parent side: the next record the child has finished; nothing when the
+    // block does not hold one that makes sense (the library ran in the
+    // child and may have written anywhere).
+    std::optional<CaseResult> take()
     {
+        if (capacity() - m_used < sizeof(RecordHeader))
+            return std::nullopt;
         RecordHeader record;
         std::memcpy(&record, m_records + m_used, sizeof record);
+        if (record.skipped > 1 || record.length > capacity() - m_used - sizeof record)
+            return std::nullopt;
         CaseResult result;
         result.status = record.skipped ? CaseResult::Status::Skipped : CaseResult::Status::Ran;
         std::string text(m_records + m_used + sizeof record, record.length);
@@ -178,18 +185,32 @@ private:
     void follow(SharedLog &log)
     {
         std::uint32_t taken = 0;
+        const std::size_t left = m_script.cases.size() - m_next;
         auto lastProgress = std::chrono::steady_clock::now();
+        m_garbled = false;
         for (bool ended = false; !ended;) {
             ended = m_call.Wait(std::min(kPollInterval, m_timeLimit));
             const std::uint32_t done = log.header().done.load(std::memory_order_acquire);
             const auto now = std::chrono::steady_clock::now();
-            if (taken < done)
+            if (done > left) {
+                m_garbled = true;
+            } else if (taken < done) {
                 lastProgress = now;
-            else if (!ended && now - lastProgress >= m_timeLimit)
+            } else if (!ended && now - lastProgress >= m_timeLimit) {
                 m_call.Stop(ContainedCall::Ending::TimedOut);
-            for (; taken < done; ++taken) {
+            }
+            for (; taken < done && !m_garbled; ++taken) {
+                std::optional<CaseResult> result = log.take();
+                if (!result) {
+                    m_garbled = true;
+                    break;
+                }
                 g_timeOutsInARow = 0;
-                m_onResult(m_next++, log.take());
+                m_onResult(m_next++, std::move(*result));
+            }
+            if (m_garbled) {
+                m_call.Stop();
+                return;
             }
         }
     }
@@ -197,6 +218,11 @@ private:
     // False when there is nothing more to run.
     bool afterChild(SharedLog &log)
     {
+        if (m_garbled) {
+            m_onResult(m_next++, lostCase(CaseResult::Status::Crashed,
+                                          "wrote over the checker's record of the results", 0));
+            return true;
+        }
         const ContainedCall::Outcome outcome = m_call.Result();
         if (outcome.ending == ContainedCall::Ending::Returned) {
             if (!log.header().full.load() && m_next < m_script.cases.size())
@@ -224,6 +250,7 @@ private:
     const std::function<void(std::size_t, CaseResult &&)> &m_onResult;
     ContainedCall m_call;
     std::size_t m_next = 0;
+    bool m_garbled = false;         // the child's records made no sense
 };
 
 } // namespace

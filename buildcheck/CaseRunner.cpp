@@ -125,12 +125,13 @@ void CaseRun::runPattern()
         return;
     if (m_modifiers.posix)
         return skip("the POSIX interface (/P), a library of its own");
-    if (m_modifiers.dump)
-        return skip(kCompiledCodeDump);
     if (m_modifiers.tables == TableChoice::Builtin1)
         return skip("the test program's own character tables (/T1)");
+    // A pattern that does not compile prints its error, dump or not.
     if (!compile())
         return;
+    if (m_modifiers.dump)
+        return skip(kCompiledCodeDump);
     const auto options = info<PCRE_INFO_OPTIONS>();
     if (!options)
         return skipSubjects();

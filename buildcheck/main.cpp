@@ -43,7 +43,7 @@ const char kUsage[] =
     "  --junit FILE             write a JUnit XML report, one test case per pattern\n"
     "  --time-limit SECONDS     stop a case that runs longer (default 10)\n"
     "  --max-skipped-percent P  fail when more than P% of the cases are skipped, not\n"
-    "                           counting compiled-code dumps (default 100)\n"
+    "                           counting compiled-code dumps (default 5)\n"
     "  --max-diff-lines N       print at most N lines of differences (default 400, 0: all)\n"
     "  --help                   show this text\n"
     "\n"
@@ -60,7 +60,7 @@ struct Arguments
     std::vector<Way> ways;
     std::map<std::string, std::string> locales;
     double timeLimitSeconds = 10;
-    double maxSkippedPercent = 100;
+    double maxSkippedPercent = 5;
     std::size_t maxDiffLines = 400;
     std::vector<std::string> positional;
 };

@@ -11,7 +11,7 @@ set(pattern "/a/\n    a\\O999999999\n\n")
 file(WRITE "${WORK}/input" "${pattern}/b/\n    b\n\n")
 file(WRITE "${WORK}/expected" "${pattern}/b/\n    b\n 0: b\n\n")
 foreach(entry IN ITEMS "/dev/zero|not a regular file" "${WORK}/fifo|not a regular file"
-                       "${WORK}/directory|is a directory" "${WORK}/missing|No such file or directory")
+                       "${WORK}/directory|Is a directory" "${WORK}/missing|No such file or directory")
   string(REPLACE "|" ";" parts "${entry}")
   list(GET parts 0 file)
   list(GET parts 1 reason)
