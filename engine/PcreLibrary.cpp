@@ -27,7 +27,7 @@ PcreLibrary::PcreLibrary(SharedLibrary file, const PcreEntryPoints &api)
 namespace {
 
 // What a rehearsal of a load got to, in its shared block.
-enum class Stage : int { Loading, TryingOut, Done };
+enum class Stage : int { Loading, TryingOut, Unloading, Done };
 
 } // namespace
 
@@ -37,10 +37,12 @@ PcreLibrary::LoadResult PcreLibrary::Load(const std::string &path)
     const ContainedCall::Outcome outcome = ContainedCall::Rehearse(
         [&path](void *shared) {
             auto *stage = static_cast<Stage *>(shared);
-            const LoadResult here = LoadHere(path);
+            LoadResult here = LoadHere(path);
             *stage = Stage::TryingOut;
             if (here.library)
                 here.library->TryOutEverything();
+            *stage = Stage::Unloading;
+            here = LoadResult{};
             *stage = Stage::Done;
         },
         kRehearsalLimit, sizeof(Stage), &block);
@@ -54,7 +56,8 @@ PcreLibrary::LoadResult PcreLibrary::Load(const std::string &path)
         refused.reason = "it " + outcome.Describe() + " while being loaded";
     } else {
         refused.status = LoadStatus::Misbehaves;
-        refused.reason = "it " + outcome.Describe() + " on a trial compile and match";
+        refused.reason = "it " + outcome.Describe()
+                         + (stage == Stage::Unloading ? " while being unloaded" : " on a trial compile and match");
     }
     return refused;
 }
