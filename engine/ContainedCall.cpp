@@ -1,6 +1,7 @@
 #include "ContainedCall.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
@@ -88,6 +89,11 @@ void PrepareChild(pid_t parent, int goFd, int returnedFd)
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent)
         _exit(127);
+    // A library that calls exit() would run the exit handlers the child
+    // inherited (the toolkit's, a sanitizer's leak check) on a copy of the
+    // parent's state: the handler registered last runs first and leaves at
+    // once with the status asked for.
+    on_exit([](int status, void *) { _exit(status); }, nullptr);
 }
 
 // A prepared child waits for its go: a byte, or the end of the pipe when the
