@@ -46,7 +46,7 @@ constexpr int kLibraryDependentControls[] = {IDC_PATTERN, IDC_LOAD_PATTERN};
 
 CTesterDlg::CTesterDlg(QWidget *parent)
     : CDialogBase(LoadDialogTemplate(IDD_TESTER_DIALOG), parent)
-    , m_series([this](PcreSearch &search) { WaitForSearch(this, search); })
+    , m_series([this](PcreSearch &search) { WaitWhileSearching(search); })
     , m_strStatus(NoLibraryMessage())
     , m_hIcon(LoadAppIcon())
 {
@@ -131,6 +131,8 @@ bool CTesterDlg::OnInitDialog()
 
 void CTesterDlg::LoadLibraryFromPath(QString &path)
 {
+    if (m_series.IsSearching())
+        return;
     // The compiled pattern holds its own library: it is released here
     // because its series ends, not to keep the library alive.
     m_series.ReleasePattern();

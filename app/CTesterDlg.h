@@ -107,11 +107,14 @@ private:
     // (CTesterDlgDesktop.cpp).
     void SetUpDesktopIntegration();
     void ShowOutcome(const MatchSeries::Outcome &outcome);
+    void WaitWhileSearching(PcreSearch &search);
+    static constexpr int kPrepareNextDelay = 20;   // ms
     void ShowMatchResult();
     void ReportRefusedLibrary();
     void SetStatus(const QString &text);
     void HideSubpatternList();
-    void RefillSubpatternList();
+    // The reason the library's table of names could not be read, if so.
+    std::string RefillSubpatternList();
     void CreateSubpatternList();
     bool ReadFileForField(const QString &path, QByteArray &bytes);
     int BuildOptions() const;

@@ -25,6 +25,8 @@ struct BusyCursor
 
 bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
 {
+    if (m_series.IsSearching())
+        return false;
     FileReadResult result;
     {
         BusyCursor busy;
@@ -77,6 +79,8 @@ void CTesterDlg::LoadPatternFromFile(const QString &path)
 
 void CTesterDlg::OnLoadInputFile()
 {
+    if (m_series.IsSearching())
+        return;
     const QString path = PromptForFile(IDS_TEXT_FILTER, IDS_LOAD_TEXT_FILE, QString(),
                                        QStringLiteral("TXT"), kOpenFileFlags, true);
     if (!path.isEmpty())
@@ -85,6 +89,8 @@ void CTesterDlg::OnLoadInputFile()
 
 void CTesterDlg::OnLoadPatternFile()
 {
+    if (m_series.IsSearching())
+        return;
     const QString path = PromptForFile(IDS_TEXT_FILTER, IDS_LOAD_TEXT_FILE, QString(),
                                        QStringLiteral("TXT"), kOpenFileFlags, true);
     if (!path.isEmpty())
@@ -93,6 +99,8 @@ void CTesterDlg::OnLoadPatternFile()
 
 void CTesterDlg::OnBrowseLibrary()
 {
+    if (m_series.IsSearching())
+        return;
     // Always reloads: cancelling unloads the current library and loads the
     // default one again.
     QString path = PromptForFile(IDS_LIBRARY_FILTER, IDS_LOCATE_LIBRARY, QStringLiteral("PCRE"),

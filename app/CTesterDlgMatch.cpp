@@ -11,6 +11,7 @@
 #include "resource.h"
 
 #include <QCheckBox>
+#include <QTimer>
 
 #include <climits>
 
@@ -18,7 +19,7 @@ void CTesterDlg::OnChangePattern()
 {
     if (PcreIsLoaded()) {
         const QByteArray pattern = m_reditPattern->GetTextBytes();
-        const char *errorText = nullptr;
+        std::string errorText;
         int errorOffset = 0;
         const PcreCodePtr code = PcreCompile(pattern.constData(), &errorText, &errorOffset, false);
         if (code) {
@@ -26,7 +27,10 @@ void CTesterDlg::OnChangePattern()
             EnableDlgItem(IDC_DETAILS, true);
             EnableDlgItem(IDC_EXEC, true);
         } else {
-            SetStatus(QString::fromLatin1(errorText ? errorText : ""));
+            // A library may fail without a word; a blank status would read
+            // as success.
+            SetStatus(errorText.empty() ? QStringLiteral("The engine gives no reason why the pattern fails.")
+                                        : QString::fromLatin1(errorText));
             EnableDlgItem(IDC_DETAILS, false);
             EnableDlgItem(IDC_EXEC, false);
             EnableDlgItem(IDC_EXEC_NEXT, false);
@@ -56,6 +60,8 @@ int CTesterDlg::BuildOptions() const
 
 void CTesterDlg::OnExec()
 {
+    if (m_series.IsSearching())
+        return;
     UpdateData(true);
     if (m_strInput.isEmpty()) {
         ShowResourceMessage(nullptr, IDS_EMPTY_INPUT, IDS_NOTHING_TO_MATCH, QMessageBox::Ok);
@@ -77,6 +83,8 @@ void CTesterDlg::OnExec()
 
 void CTesterDlg::OnExecNext()
 {
+    if (m_series.IsSearching())
+        return;
     if (!PcreIsLoaded()) {
         SetStatus(NoLibraryMessage());
         return;
@@ -97,6 +105,24 @@ void CTesterDlg::ShowOutcome(const MatchSeries::Outcome &outcome)
         HideSubpatternList();
     if (outcome.matched)
         ShowMatchResult();
+    // The child of the next "Exec next" is made once the match has been
+    // painted, while the user looks at it.
+    if (outcome.canContinue)
+        QTimer::singleShot(kPrepareNextDelay, this, [this] { m_series.PrepareNext(); });
+}
+
+// While a search runs nothing may change the fields or start another one:
+// the busy dialog keeps the mouse and the keyboard away, but not a screen
+// reader's actions, which reach any control.
+void CTesterDlg::WaitWhileSearching(PcreSearch &search)
+{
+    const bool patternReadOnly = m_reditPattern->isReadOnly();
+    const bool inputReadOnly = m_reditInput->isReadOnly();
+    m_reditPattern->setReadOnly(true);
+    m_reditInput->setReadOnly(true);
+    WaitForSearch(this, search);
+    m_reditPattern->setReadOnly(patternReadOnly);
+    m_reditInput->setReadOnly(inputReadOnly);
 }
 
 void CTesterDlg::ShowMatchResult()

@@ -5,6 +5,7 @@
 #include "CFullInfoDlg.h"
 #include "CRichEditCtrl.h"
 #include "CSubpatternListDlg.h"
+#include "EngineMessages.h"
 
 #include <algorithm>
 
@@ -25,6 +26,8 @@ void PlaceBeside(QWidget *list, const QWidget *tester)
 
 void CTesterDlg::OnMore()
 {
+    if (m_series.IsSearching())
+        return;
     const bool firstShowing = !m_dlgSubpatterns;
     if (firstShowing)
         CreateSubpatternList();
@@ -35,7 +38,9 @@ void CTesterDlg::OnMore()
     // changes its outer height.
     if (firstShowing)
         PlaceBeside(m_dlgSubpatterns.get(), this);
-    RefillSubpatternList();
+    const std::string problem = RefillSubpatternList();
+    if (!problem.empty())
+        SetStatus(NameTableMessage(problem));
 }
 
 void CTesterDlg::CreateSubpatternList()
@@ -48,11 +53,11 @@ void CTesterDlg::CreateSubpatternList()
     PlaceBeside(m_dlgSubpatterns.get(), this);
 }
 
-void CTesterDlg::RefillSubpatternList()
+std::string CTesterDlg::RefillSubpatternList()
 {
     if (!m_dlgSubpatterns)
-        return;
-    m_dlgSubpatterns->Fill(m_series.CompiledPattern(), m_series.StudyData(), m_series.Offsets(),
+        return {};
+    return m_dlgSubpatterns->Fill(m_series.CompiledPattern(), m_series.StudyData(), m_series.Offsets(),
                            m_series.OffsetsSize());
 }
 
@@ -64,7 +69,7 @@ void CTesterDlg::OnSelectRange(qint64 start, qint64 end)
 
 void CTesterDlg::OnExpressionDetails()
 {
-    if (!PcreIsLoaded())
+    if (!PcreIsLoaded() || m_series.IsSearching())
         return;
     const QByteArray pattern = m_reditPattern->GetTextBytes();
     const PcreStudiedPattern studied = PcreCompileAndStudy(pattern.constData());

@@ -62,14 +62,20 @@ QString ImpossibleAnswerMessage(const QString &what)
     return QStringLiteral("Engine error: the library reported impossible %1.").arg(what);
 }
 
-QString CompileErrorMessage(const char *errorText, int errorOffset)
+QString CompileErrorMessage(const std::string &errorText, int errorOffset)
 {
-    return QStringLiteral("%1 (at offset %2)")
-        .arg(QString::fromLatin1(errorText ? errorText : "compile failed"))
-        .arg(errorOffset);
+    const QString text = errorText.empty() ? QStringLiteral("compile failed") : QString::fromLatin1(errorText);
+    return errorOffset < 0 ? text : QStringLiteral("%1 (at offset %2)").arg(text).arg(errorOffset);
 }
 
 QString NoLibraryMessage()
 {
     return QStringLiteral("First, load PCRE.dll...");
+}
+
+QString NameTableMessage(const std::string &problem)
+{
+    return QStringLiteral("Engine error: the library's table of names cannot be read (%1); subpatterns are listed"
+                          " by number.")
+        .arg(QString::fromStdString(problem));
 }

@@ -13,7 +13,8 @@ QString ExecResultMessage(int result);
 QString NoLibraryMessage();
 
 // The compile error text with the byte offset it was found at.
-QString CompileErrorMessage(const char *errorText, int errorOffset);
+// An offset of -1 marks a failure of the library rather than of the pattern.
+QString CompileErrorMessage(const std::string &errorText, int errorOffset);
 
 // Why a search gave no engine result: stopped, the engine crashed, or its
 // answers could not be.
@@ -21,3 +22,6 @@ QString SearchFailureMessage(const PcreSearch::Answer &answer);
 
 // "Engine error: the library reported impossible <what>."
 QString ImpossibleAnswerMessage(const QString &what);
+
+// A table of names that cannot be read, and what the user sees instead.
+QString NameTableMessage(const std::string &problem);

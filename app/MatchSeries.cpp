@@ -3,6 +3,8 @@
 #include "EngineMessages.h"
 #include "PcreSearch.h"
 
+#include <algorithm>
+
 namespace {
 
 bool IsUtf8Continuation(char byte)
@@ -35,6 +37,7 @@ void MatchSeries::InputChanged()
 {
     // The series cannot go on over the old text; a child kept ready for it
     // would only hold the old pages while the editor rewrites them.
+    m_canContinue = false;
     m_search->DiscardPrepared();
     m_strInput = QByteArray();
 }
@@ -44,12 +47,12 @@ MatchSeries::Outcome MatchSeries::Exec(const QByteArray &pattern, int options, c
     m_nOptions = options;
     m_strInput = subject;
     ReleasePattern();
-    const char *errorText = nullptr;
+    std::string errorText;
     int errorOffset = 0;
     m_pRegex = PcreCompileWithOptions(pattern.constData(), m_nOptions, &errorText, &errorOffset);
     if (!m_pRegex)
         return End(PcreIsLoaded() ? CompileErrorMessage(errorText, errorOffset) : NoLibraryMessage());
-    m_pExtra = PcreStudy(m_pRegex, &errorText);
+    m_pExtra = PcreStudy(m_pRegex);
 
     QString problem;
     if (!SizeOffsets(problem))
@@ -106,12 +109,30 @@ MatchSeries::Outcome MatchSeries::SearchAfterPreviousMatch()
 int MatchSeries::NextCharacterStart(int offset) const
 {
     const unsigned long patternOptions = PcreFullInfo<PCRE_INFO_OPTIONS>(m_pRegex, m_pExtra.get()).value_or(0);
+    // Where CR LF is a line break, an empty match between its two bytes
+    // would split it.
+    if (m_strInput.mid(offset, 2) == "\r\n" && CrLfIsALineBreak(int(patternOptions & PCRE_NEWLINE_BITS)))
+        return offset + 2;
     int next = offset + 1;
     if (patternOptions & PCRE_UTF8) {
         while (next < m_strInput.size() && IsUtf8Continuation(m_strInput[next]))
             ++next;
     }
     return next;
+}
+
+// The pattern's newline setting, or the library's own when it has none.
+bool MatchSeries::CrLfIsALineBreak(int newline) const
+{
+    if (newline == 0) {
+        const auto config = reinterpret_cast<PcreConfigFn>(
+            m_pRegex.get_deleter().library->OptionalSymbol("pcre_config"));
+        int character = '\n';
+        if (config)
+            config(PCRE_CONFIG_NEWLINE, &character);
+        return character == ('\r' << 8 | '\n') || character == -1 || character == -2;
+    }
+    return newline == PCRE_NEWLINE_CRLF || newline == PCRE_NEWLINE_ANY || newline == PCRE_NEWLINE_ANYCRLF;
 }
 
 // One contained search of the subject; false, with `failure` saying why,
@@ -130,10 +151,20 @@ PcreSearch::Request MatchSeries::RequestFrom(int startOffset, int callOptions) c
     return request;
 }
 
+void MatchSeries::PrepareNext()
+{
+    if (m_pRegex && m_canContinue && !m_searching)
+        m_search->PrepareNext(RequestFrom(m_nNextStart, 0));
+}
+
 bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
 {
-    if (m_search->Start(RequestFrom(startOffset, callOptions)))
+    m_canContinue = false;
+    if (m_search->Start(RequestFrom(startOffset, callOptions))) {
+        m_searching = true;
         m_waiter(*m_search);
+        m_searching = false;
+    }
     const PcreSearch::Answer answer = m_search->Finish(m_pOffsets.get());
     m_nLastResult = answer.result;
     if (answer.kind == PcreSearch::Answer::Kind::Result)
@@ -155,16 +186,15 @@ MatchSeries::Outcome MatchSeries::Found()
 {
     Outcome outcome;
     outcome.matched = true;
-    m_nNextStart = m_pOffsets[1];
+    // \K inside an assertion can put the start after the end: the series
+    // goes on after both, or it would find the same match again.
+    m_nNextStart = std::max(m_pOffsets[0], m_pOffsets[1]);
     // The last byte can be a match too, so the series goes on while any byte
     // follows the match.
     outcome.canContinue = m_nNextStart < m_strInput.size();
     outcome.captured = m_nLastResult > 1;
     outcome.message = outcome.canContinue ? QStringLiteral("Matches found!") : QStringLiteral("Match found!");
-    // "Exec next" then starts at once: its child is made while the user
-    // looks at this match.
-    if (outcome.canContinue)
-        m_search->PrepareNext(RequestFrom(m_nNextStart, 0));
+    m_canContinue = outcome.canContinue;
     return outcome;
 }
 

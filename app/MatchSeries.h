@@ -52,6 +52,12 @@ public:
     // The input field changed: "Exec next" is over until the next Exec, and
     // the subject is let go before the field reuses its memory.
     void InputChanged();
+    // Makes the child of the next "Exec next" search now, so that search
+    // starts without the cost of a fork; the window calls this once it has
+    // shown the match, while the user looks at it.
+    void PrepareNext();
+    // A search is running (its waiter has not returned).
+    bool IsSearching() const { return m_searching; }
 
     int Options() const { return m_nOptions; }
     const PcreCodePtr &CompiledPattern() const { return m_pRegex; }
@@ -69,6 +75,7 @@ private:
     Outcome Found();
     Outcome End(const QString &message);
     int NextCharacterStart(int offset) const;
+    bool CrLfIsALineBreak(int newline) const;
     bool SizeOffsets(QString &problem);
 
     int m_nOptions = 0;
@@ -81,4 +88,6 @@ private:
     QByteArray m_strInput;
     Waiter m_waiter;
     std::unique_ptr<PcreSearch> m_search;
+    bool m_canContinue = false;
+    bool m_searching = false;
 };

@@ -7,11 +7,13 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 std::chrono::milliseconds g_grace{150};
+std::chrono::milliseconds g_limit = std::chrono::milliseconds::max();
 
 } // namespace
 
@@ -20,11 +22,20 @@ void SetSearchGracePeriod(std::chrono::milliseconds grace)
     g_grace = grace;
 }
 
+void SetSearchTimeLimit(std::chrono::milliseconds limit)
+{
+    g_limit = limit;
+}
+
 void WaitForSearch(QWidget *owner, PcreSearch &search)
 {
     ContainedCall &call = search.Call();
-    if (call.Wait(g_grace))
+    if (call.Wait(std::min(g_grace, g_limit)))
         return;
+    if (g_limit <= g_grace) {
+        search.Stop();
+        return;
+    }
 
     QApplication::setOverrideCursor(Qt::BusyCursor);
     QProgressDialog dialog(QStringLiteral("Searching..."), QStringLiteral("Stop"), 0, 0, owner);
@@ -52,6 +63,8 @@ void WaitForSearch(QWidget *owner, PcreSearch &search)
         QObject::connect(&poll, &QTimer::timeout, &dialog, closeWhenEnded);
         poll.start(20);
     }
+    if (g_limit != std::chrono::milliseconds::max())
+        QTimer::singleShot(g_limit - g_grace, &dialog, &QProgressDialog::cancel);
     dialog.exec();
     ended.reset();
     if (call.IsRunning())

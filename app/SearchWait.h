@@ -13,3 +13,7 @@ void WaitForSearch(QWidget *owner, PcreSearch &search);
 
 // How long a search runs before the busy dialog shows (tests shorten it).
 void SetSearchGracePeriod(std::chrono::milliseconds grace);
+
+// A search still running after this long is stopped as if the user had
+// pressed "Stop" (none by default; the fuzz target sets one).
+void SetSearchTimeLimit(std::chrono::milliseconds limit);

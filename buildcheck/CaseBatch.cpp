@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -71,11 +72,17 @@ public:
         return true;
     }
 
-    // Parent side: the next record the child has finished.
-    CaseResult take()
+    // Parent side: the next record the child has finished; nothing when the
+    // block does not hold one that makes sense (the library ran in the
+    // child and may have written anywhere).
+    std::optional<CaseResult> take()
     {
+        if (capacity() - m_used < sizeof(RecordHeader))
+            return std::nullopt;
         RecordHeader record;
         std::memcpy(&record, m_records + m_used, sizeof record);
+        if (record.skipped > 1 || record.length > capacity() - m_used - sizeof record)
+            return std::nullopt;
         CaseResult result;
         result.status = record.skipped ? CaseResult::Status::Skipped : CaseResult::Status::Ran;
         std::string text(m_records + m_used + sizeof record, record.length);
@@ -131,6 +138,12 @@ CaseResult lostCase(CaseResult::Status status, std::string reason, int subjectLi
     return result;
 }
 
+// A library that stops answering makes every case wait out the time limit:
+// after this many in a row, anywhere in the run, the cases left are reported
+// as not run instead of waited for (a hung build would otherwise take hours).
+constexpr int kTimeOutsInARowToGiveUp = 3;
+int g_timeOutsInARow = 0;
+
 class BatchRunner
 {
 public:
@@ -144,6 +157,10 @@ public:
     void run()
     {
         while (m_next < m_script.cases.size()) {
+            if (g_timeOutsInARow >= kTimeOutsInARowToGiveUp)
+                return giveUp(CaseResult::Status::NotRun, "not run: the library stopped answering ("
+                                                          + std::to_string(kTimeOutsInARowToGiveUp)
+                                                          + " cases in a row ran past the time limit)");
             SharedLog log(m_call.Shared());
             if (!startChild(log))
                 return giveUp(CaseResult::Status::NotRun, "no child process for the cases: " + m_call.Result().Describe());
@@ -168,23 +185,44 @@ private:
     void follow(SharedLog &log)
     {
         std::uint32_t taken = 0;
+        const std::size_t left = m_script.cases.size() - m_next;
         auto lastProgress = std::chrono::steady_clock::now();
+        m_garbled = false;
         for (bool ended = false; !ended;) {
             ended = m_call.Wait(std::min(kPollInterval, m_timeLimit));
             const std::uint32_t done = log.header().done.load(std::memory_order_acquire);
             const auto now = std::chrono::steady_clock::now();
-            if (taken < done)
+            if (done > left) {
+                m_garbled = true;
+            } else if (taken < done) {
                 lastProgress = now;
-            else if (!ended && now - lastProgress >= m_timeLimit)
+            } else if (!ended && now - lastProgress >= m_timeLimit) {
                 m_call.Stop(ContainedCall::Ending::TimedOut);
-            for (; taken < done; ++taken)
-                m_onResult(m_next++, log.take());
+            }
+            for (; taken < done && !m_garbled; ++taken) {
+                std::optional<CaseResult> result = log.take();
+                if (!result) {
+                    m_garbled = true;
+                    break;
+                }
+                g_timeOutsInARow = 0;
+                m_onResult(m_next++, std::move(*result));
+            }
+            if (m_garbled) {
+                m_call.Stop();
+                return;
+            }
         }
     }
 
     // False when there is nothing more to run.
     bool afterChild(SharedLog &log)
     {
+        if (m_garbled) {
+            m_onResult(m_next++, lostCase(CaseResult::Status::Crashed,
+                                          "wrote over the checker's record of the results", 0));
+            return true;
+        }
         const ContainedCall::Outcome outcome = m_call.Result();
         if (outcome.ending == ContainedCall::Ending::Returned) {
             if (!log.header().full.load() && m_next < m_script.cases.size())
@@ -193,6 +231,7 @@ private:
         }
         const auto status = outcome.ending == ContainedCall::Ending::TimedOut ? CaseResult::Status::TimedOut
                                                                             : CaseResult::Status::Crashed;
+        g_timeOutsInARow = status == CaseResult::Status::TimedOut ? g_timeOutsInARow + 1 : 0;
         if (m_next < m_script.cases.size())
             m_onResult(m_next, lostCase(status, outcome.Describe(), log.header().subjectLine.load()));
         ++m_next;
@@ -211,6 +250,7 @@ private:
     const std::function<void(std::size_t, CaseResult &&)> &m_onResult;
     ContainedCall m_call;
     std::size_t m_next = 0;
+    bool m_garbled = false;         // the child's records made no sense
 };
 
 } // namespace

@@ -122,7 +122,8 @@ void CaseRun::runLoaded()
         echo(m_case.trailer);
         return;
     }
-    if (showAll)
+    // A pattern saved in another mode is refused before any dump.
+    if (showAll && info<PCRE_INFO_OPTIONS>())
         return skip(kCompiledCodeDump);
     runSubjects();
 }

@@ -81,7 +81,7 @@ private:
     void releaseExtra();
     template <int What>
     std::optional<typename PcreInfo<What>::Type> info(const pcre_extra *extra = nullptr);
-    void reportInfoError(int what, const pcre_extra *extra);
+    void reportInfoError(int what, int code);
 
     // CasePatternFiles.cpp: saving and loading compiled patterns
     void savePattern();

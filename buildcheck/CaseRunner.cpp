@@ -1,4 +1,5 @@
 #include "CaseRun.h"
+#include "PcreBinding.h"
 
 #include "PcreNameTable.h"
 #include "SafeRead.h"
@@ -58,9 +59,9 @@ CaseRun::~CaseRun()
     if (m_codeLoaded)
         std::free(m_code);
     else
-        m_library.Free(m_code);
+        PcreFree(m_library, m_code);
     releaseExtra();
-    m_library.Free(m_tables);
+    PcreFree(m_library, m_tables);
     if (m_out.localePrinting)
         std::setlocale(LC_CTYPE, "C");
     if (m_jitStack)
@@ -124,12 +125,13 @@ void CaseRun::runPattern()
         return;
     if (m_modifiers.posix)
         return skip("the POSIX interface (/P), a library of its own");
-    if (m_modifiers.dump)
-        return skip(kCompiledCodeDump);
     if (m_modifiers.tables == TableChoice::Builtin1)
         return skip("the test program's own character tables (/T1)");
+    // A pattern that does not compile prints its error, dump or not.
     if (!compile())
         return;
+    if (m_modifiers.dump)
+        return skip(kCompiledCodeDump);
     const auto options = info<PCRE_INFO_OPTIONS>();
     if (!options)
         return skipSubjects();
@@ -266,7 +268,7 @@ void CaseRun::releaseExtra()
         if (m_optional.pcre_free_study)
             m_optional.pcre_free_study(extra);
         else
-            m_library.Free(extra);
+            PcreFree(m_library, extra);
         break;
     case ExtraOrigin::Own: delete m_extra; break;
     case ExtraOrigin::Loaded: std::free(m_extra); break;
@@ -289,17 +291,16 @@ std::optional<PcreCodeHeader> CaseRun::header() const
 template <int What>
 std::optional<typename PcreInfo<What>::Type> CaseRun::info(const pcre_extra *extra)
 {
-    const auto value = m_clock.measure([&] { return m_library.FullInfo<What>(m_code, extra); });
+    int status = 0;
+    const auto value = m_clock.measure([&] { return m_library.FullInfo<What>(m_code, extra, &status); });
     if (!value)
-        reportInfoError(What, extra);
+        reportInfoError(What, status);
     return value;
 }
 
-// FullInfo() gives no code for a refusal; the test program writes it.
-void CaseRun::reportInfoError(int what, const pcre_extra *extra)
+// The test program writes the code of a refused query.
+void CaseRun::reportInfoError(int what, int code)
 {
-    alignas(16) unsigned char scratch[64];
-    const int code = m_library.Api().pcre_fullinfo(m_code, extra, what, scratch);
     if (code >= 0 || code == PCRE_ERROR_UNSET)
         return;
     m_out.format("Error %d from pcre_fullinfo(%d)\n", code, what);

@@ -22,6 +22,11 @@ struct CaseVerdict
     std::string message;                // Failed: what went wrong; Skipped: why
     std::vector<std::string> diff;
     std::chrono::nanoseconds engineTime{};
+    // --against: how this case's output differs from the other library's.
+    std::string differs;
+    std::vector<std::string> otherDiff;
+
+    bool failing() const { return kind == Kind::Failed || !differs.empty(); }
 };
 
 struct WayReport

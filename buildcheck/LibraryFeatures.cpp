@@ -1,6 +1,7 @@
 #include "LibraryFeatures.h"
 
 #include "ContainedCall.h"
+#include "PcreBinding.h"
 
 #include <chrono>
 #include <cstring>
@@ -59,7 +60,7 @@ bool compiles(const PcreLibrary &library, const char *pattern, int options)
     const char *error = nullptr;
     int offset = 0;
     pcre *code = library.Api().pcre_compile(pattern, options, &error, &offset, nullptr);
-    library.Free(code);
+    PcreFree(library, code);
     return code != nullptr;
 }
 
@@ -73,8 +74,8 @@ bool studiesWithJit(const PcreLibrary &library, const OptionalEntryPoints &optio
     if (optional.pcre_free_study && extra)
         optional.pcre_free_study(extra);
     else
-        library.Free(extra);
-    library.Free(code);
+        PcreFree(library, extra);
+    PcreFree(library, code);
     return jit;
 }
 

@@ -16,12 +16,6 @@ inline constexpr int PCRE_NO_AUTO_POSSESS = 0x00020000;
 inline constexpr int PCRE_DFA_RESTART = 0x00020000;
 inline constexpr int PCRE_FIRSTLINE = 0x00040000;
 inline constexpr int PCRE_DUPNAMES = 0x00080000;
-inline constexpr int PCRE_NEWLINE_CR = 0x00100000;
-inline constexpr int PCRE_NEWLINE_LF = 0x00200000;
-inline constexpr int PCRE_NEWLINE_CRLF = 0x00300000;
-inline constexpr int PCRE_NEWLINE_ANY = 0x00400000;
-inline constexpr int PCRE_NEWLINE_ANYCRLF = 0x00500000;
-inline constexpr int PCRE_NEWLINE_BITS = 0x00700000;
 inline constexpr int PCRE_BSR_ANYCRLF = 0x00800000;
 inline constexpr int PCRE_BSR_UNICODE = 0x01000000;
 inline constexpr int PCRE_JAVASCRIPT_COMPAT = 0x02000000;
@@ -41,7 +35,6 @@ inline constexpr int PCRE_ERROR_UNSET = -33;
 
 // pcre_config() questions.
 inline constexpr int PCRE_CONFIG_UTF8 = 0;
-inline constexpr int PCRE_CONFIG_NEWLINE = 1;
 inline constexpr int PCRE_CONFIG_LINK_SIZE = 2;
 inline constexpr int PCRE_CONFIG_UNICODE_PROPERTIES = 6;
 inline constexpr int PCRE_CONFIG_JIT = 9;
@@ -49,7 +42,6 @@ inline constexpr int PCRE_CONFIG_JIT = 9;
 struct pcre_jit_stack;
 struct PcreCalloutBlock;
 
-using PcreConfigFn = int (*)(int what, void *where);
 using PcreDfaExecFn = int (*)(const pcre *, const pcre_extra *, const char *subject, int length,
                               int startoffset, int options, int *ovector, int ovecsize, int *workspace,
                               int wscount);

@@ -1,5 +1,6 @@
 #include "Report.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -58,24 +59,44 @@ std::string caseName(const CaseVerdict &verdict)
     return "line " + std::to_string(verdict.line) + ": " + pattern;
 }
 
+// Times as plain decimals: report readers reject exponents.
+std::string decimal(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", value);
+    return text;
+}
+
+void writeFailure(std::ostream &out, const std::string &message, const std::vector<std::string> &diff)
+{
+    out << "      <failure message=\"" << xmlText(message) << "\">";
+    for (const std::string &line : diff)
+        out << xmlText(line) << "\n";
+    out << "</failure>\n";
+}
+
 void writeCase(std::ostream &out, const std::string &className, const CaseVerdict &verdict)
 {
     out << "    <testcase classname=\"" << xmlText(className) << "\" name=\"" << xmlText(caseName(verdict))
-        << "\" time=\"" << seconds(verdict.engineTime) << "\"";
-    if (verdict.kind == CaseVerdict::Kind::Passed) {
+        << "\" time=\"" << decimal(seconds(verdict.engineTime)) << "\"";
+    if (verdict.kind == CaseVerdict::Kind::Passed && verdict.differs.empty()) {
         out << "/>\n";
         return;
     }
     out << ">\n";
-    if (verdict.kind == CaseVerdict::Kind::Skipped) {
+    if (verdict.kind == CaseVerdict::Kind::Skipped && verdict.differs.empty())
         out << "      <skipped message=\"" << xmlText(verdict.message) << "\"/>\n";
-    } else {
-        out << "      <failure message=\"" << xmlText(verdict.message) << "\">";
-        for (const std::string &line : verdict.diff)
-            out << xmlText(line) << "\n";
-        out << "</failure>\n";
-    }
+    else if (verdict.kind == CaseVerdict::Kind::Failed)
+        writeFailure(out, verdict.message, verdict.diff);
+    else
+        writeFailure(out, verdict.differs, verdict.otherDiff);
     out << "    </testcase>\n";
+}
+
+std::size_t failingCases(const WayReport &report)
+{
+    return std::size_t(std::count_if(report.cases.begin(), report.cases.end(),
+                                     [](const CaseVerdict &verdict) { return verdict.failing(); }));
 }
 
 } // namespace
@@ -151,14 +172,17 @@ bool WriteJUnit(const std::string &path, const std::vector<WayReport> &reports, 
         error = std::strerror(errno);
         return false;
     }
+    std::size_t failing = 0;
+    for (const WayReport &report : reports)
+        failing += failingCases(report);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<testsuites name=\"pcre-buildcheck\" tests=\"" << totals.cases << "\" failures=\"" << totals.failed
-        << "\" skipped=\"" << totals.skipped << "\" time=\"" << elapsed.count() << "\">\n";
+        << "<testsuites name=\"pcre-buildcheck\" tests=\"" << totals.cases << "\" failures=\"" << failing
+        << "\" skipped=\"" << totals.skipped << "\" time=\"" << decimal(elapsed.count()) << "\">\n";
     for (const WayReport &report : reports) {
         const std::string name = fileName(*report.file) + " (" + report.way + ")";
         out << "  <testsuite name=\"" << xmlText(name) << "\" tests=\"" << report.cases.size() << "\" failures=\""
-            << report.failed << "\" skipped=\"" << report.skipped << "\" time=\"" << report.time.count()
-            << "\">\n";
+            << failingCases(report) << "\" skipped=\"" << report.skipped << "\" time=\""
+            << decimal(report.time.count()) << "\">\n";
         const std::string className = fileName(*report.file) + "." + report.way;
         for (const CaseVerdict &verdict : report.cases)
             writeCase(out, className, verdict);

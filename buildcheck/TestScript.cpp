@@ -205,7 +205,7 @@ FileText ReadTestFile(const std::string &path)
         return result;
     }
     if (!S_ISREG(status.st_mode)) {
-        result.error = S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file";
+        result.error = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
         return result;
     }
     if (std::size_t(status.st_size) > kMaxTestFileSize) {

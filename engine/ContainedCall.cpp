@@ -1,7 +1,10 @@
 #include "ContainedCall.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +17,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -36,12 +40,40 @@ std::size_t RoundUpToPages(std::size_t bytes)
     return (bytes + page - 1) / page * page;
 }
 
+// Closes every descriptor but the standard ones and `keep`: the child has
+// no business with the parent's sockets and files, so nothing it runs can
+// write to the display connection or to a file the parent has open.
+void CloseAllBut(std::initializer_list<int> keep)
+{
+    std::vector<int> kept;
+    for (int fd : keep) {
+        if (fd > 2)
+            kept.push_back(fd);
+    }
+    std::sort(kept.begin(), kept.end());
+    unsigned first = 3;
+    for (int fd : kept) {
+        if (unsigned(fd) > first)
+            close_range(first, unsigned(fd) - 1, 0);
+        first = unsigned(fd) + 1;
+    }
+    close_range(first, ~0U, 0);
+}
+
 // The child starts as a copy of the forking thread: default signal actions,
 // so a fault ends it at once instead of running the parent's handlers (a
-// sanitizer's report, say); no core file for an expected crash; and it dies
+// sanitizer's report, say); no core file for an expected crash; a process
+// group of its own, so a stop ends whatever it started too; and it dies
 // with the parent rather than run on unseen.
-void PrepareChild(pid_t parent)
+void PrepareChild(pid_t parent, int goFd, int returnedFd)
 {
+    setpgid(0, 0);
+    // What the work prints goes nowhere: the parent's standard output may be
+    // a report (the build checker's) that a library must not write into.
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere >= 0)
+        dup2(nowhere, STDOUT_FILENO);
+    CloseAllBut({goFd, returnedFd});
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     for (int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGPIPE, SIGTERM, SIGINT,
@@ -57,6 +89,11 @@ void PrepareChild(pid_t parent)
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent)
         _exit(127);
+    // A library that calls exit() would run the exit handlers the child
+    // inherited (the toolkit's, a sanitizer's leak check) on a copy of the
+    // parent's state: the handler registered last runs first and leaves at
+    // once with the status asked for.
+    on_exit([](int status, void *) { _exit(status); }, nullptr);
 }
 
 // A prepared child waits for its go: a byte, or the end of the pipe when the
@@ -84,6 +121,15 @@ public:
         // end, and destroying one that has a waiter blocks for good.
         static Launcher *launcher = new Launcher;
         return *launcher;
+    }
+
+    // Collects a child that has been told to end, on the launcher's thread,
+    // so no ended child stays behind as a zombie.
+    void Reap(pid_t pid)
+    {
+        std::lock_guard lock(m_mutex);
+        m_toReap.push_back(pid);
+        m_wake.notify_all();
     }
 
     // The child's pid, or -1 with `error` set.
@@ -136,7 +182,15 @@ private:
         const pid_t parent = getpid();
         for (;;) {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_requested; });
+            m_wake.wait(lock, [this] { return m_requested || !m_toReap.empty(); });
+            if (!m_toReap.empty()) {
+                const pid_t pid = m_toReap.front();
+                m_toReap.pop_front();
+                lock.unlock();
+                while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+                }
+                continue;
+            }
             m_requested = false;
             const std::function<void(void *)> *work = m_work;
             void *shared = m_shared;
@@ -146,7 +200,7 @@ private:
 
             const pid_t pid = fork();
             if (pid == 0) {
-                PrepareChild(parent);
+                PrepareChild(parent, goFd, returnedFd);
                 if (goFd >= 0 && !AwaitGo(goFd))
                     _exit(0);
                 (*work)(shared);
@@ -179,6 +233,7 @@ private:
     int m_goFd = -1;
     int m_returnedFd = -1;
     pid_t m_pid = -1;
+    std::deque<pid_t> m_toReap;
     int m_error = 0;
 };
 
@@ -217,9 +272,20 @@ ContainedCall::~ContainedCall()
 {
     Discard();
     Stop();
-    ReapEnded(true);
     if (m_shared)
         munmap(m_shared, m_sharedSize);
+}
+
+ContainedCall::Outcome ContainedCall::Rehearse(const std::function<void(void *shared)> &work,
+                                               std::chrono::milliseconds limit, std::size_t shared,
+                                               std::string *sharedOut)
+{
+    ContainedCall call(shared);
+    if (call.Start(work) && !call.Wait(limit))
+        call.Stop(Ending::TimedOut);
+    if (sharedOut)
+        sharedOut->assign(static_cast<const char *>(call.Shared()), shared);
+    return call.Result();
 }
 
 std::size_t ContainedCall::StackSize()
@@ -266,16 +332,23 @@ void ContainedCall::Discard()
 {
     if (!IsPrepared())
         return;
-    kill(m_pid, SIGKILL);
-    m_ending.push_back(m_pid);
+    KillAndReap();
     Forget(Outcome{});
+}
+
+// Ends the child and whatever it started, and leaves collecting it to the
+// launcher.
+void ContainedCall::KillAndReap()
+{
+    kill(-m_pid, SIGKILL);
+    kill(m_pid, SIGKILL);   // before the child has made its own group
+    Launcher::Instance().Reap(m_pid);
 }
 
 bool ContainedCall::Fork(std::function<void(void *shared)> work, bool prepared)
 {
     if (IsRunning())
         return false;
-    ReapEnded(false);
     m_outcome = Outcome{};
     int returned[2] = {-1, -1};
     int go[2] = {-1, -1};
@@ -325,7 +398,7 @@ bool ContainedCall::Wait(std::chrono::milliseconds timeout)
             char returned = 0;
             if (read(m_returned, &returned, 1) == 1) {
                 // The answer is in the shared block; the child is leaving.
-                m_ending.push_back(m_pid);
+                KillAndReap();
                 Forget(Outcome{Ending::Returned, 0, 0, 0});
                 return true;
             }
@@ -345,6 +418,7 @@ void ContainedCall::Stop(Ending reason)
 {
     if (!IsRunning())
         return;
+    kill(-m_pid, SIGKILL);
     kill(m_pid, SIGKILL);
     Collect();
     if (m_outcome.ending == Ending::Crashed && m_outcome.signal == SIGKILL)
@@ -375,16 +449,4 @@ void ContainedCall::Forget(const Outcome &outcome)
         *fd = -1;
     }
     m_pid = -1;
-}
-
-// Children that returned their answer and were left to finish leaving.
-void ContainedCall::ReapEnded(bool block)
-{
-    std::erase_if(m_ending, [block](pid_t pid) {
-        pid_t reaped;
-        do {
-            reaped = waitpid(pid, nullptr, block ? 0 : WNOHANG);
-        } while (reaped < 0 && errno == EINTR);
-        return reaped != 0;
-    });
 }

@@ -19,7 +19,6 @@
 #include <functional>
 #include <string>
 #include <sys/types.h>
-#include <vector>
 
 class ContainedCall
 {
@@ -83,6 +82,12 @@ public:
     bool IsRunning() const { return m_pid > 0 && m_go < 0; }
     Outcome Result() const { return m_outcome; }
 
+    // Runs `work` in a child and waits up to `limit` for it; a child still
+    // running then is stopped (TimedOut). `shared` bytes are handed to the
+    // work, and are the caller's to read after (when `sharedOut` is given).
+    static Outcome Rehearse(const std::function<void(void *shared)> &work, std::chrono::milliseconds limit,
+                            std::size_t shared = 0, std::string *sharedOut = nullptr);
+
     // The stack the work runs on, in bytes (most of it is never touched).
     static std::size_t StackSize();
     // How much of that stack the work may use: a margin is left for the
@@ -93,7 +98,7 @@ private:
     bool Fork(std::function<void(void *shared)> work, bool prepared);
     void Collect();
     void Forget(const Outcome &outcome);
-    void ReapEnded(bool block);
+    void KillAndReap();
 
     void *m_shared = nullptr;
     std::size_t m_sharedSize = 0;
@@ -102,6 +107,5 @@ private:
     int m_go = -1;                  // a prepared child runs the work on a byte here
     int m_pidfd = -1;
     Outcome m_outcome;
-    std::vector<pid_t> m_ending;    // returned, not yet collected
 
 };

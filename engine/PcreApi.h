@@ -34,6 +34,16 @@ inline constexpr int PCRE_NOTEMPTY = 0x0400;
 inline constexpr int PCRE_UTF8 = 0x0800;
 inline constexpr int PCRE_NO_AUTO_CAPTURE = 0x1000;
 inline constexpr int PCRE_NO_UTF8_CHECK = 0x2000;
+inline constexpr int PCRE_NEWLINE_CR = 0x00100000;
+inline constexpr int PCRE_NEWLINE_LF = 0x00200000;
+inline constexpr int PCRE_NEWLINE_CRLF = 0x00300000;
+inline constexpr int PCRE_NEWLINE_ANY = 0x00400000;
+inline constexpr int PCRE_NEWLINE_ANYCRLF = 0x00500000;
+inline constexpr int PCRE_NEWLINE_BITS = 0x00700000;
+
+// pcre_config() (optional: not among the entry points a library must have).
+using PcreConfigFn = int (*)(int what, void *where);
+inline constexpr int PCRE_CONFIG_NEWLINE = 1;
 
 // pcre_fullinfo() queries. On LP64 the engine writes a different width per
 // query: PcreInfo<code>::Type is the destination type of each, so asking

@@ -1,5 +1,8 @@
 #include "PcreBinding.h"
 
+#include "ContainedCall.h"
+#include "SafeRead.h"
+
 #include <utility>
 
 PcreBindingRecord PcreBinding;
@@ -70,8 +73,11 @@ int PcreLoad(const char *path)
         return 0;
     }
 
-    // 3. Tables under the locale in force, then the flag.
-    PcreBinding.tables = PcreMakeTables();
+    // 3. Tables under the C library's default locale, then the flag. The
+    //    process itself runs in the user's locale (the toolkit picks it for
+    //    its texts); the tables of a load stay those of a program that has
+    //    not, until an Exec asks for a locale.
+    PcreBinding.tables = PcreMakeTablesFor("C");
     PcreBinding.loaded = true;
     return 1;
 }
@@ -100,10 +106,17 @@ std::string PcreVersionText()
     return PcreIsLoaded() ? PcreBinding.library->Version() : std::string();
 }
 
+void PcreFree(const PcreLibrary &library, const void *pointer)
+{
+    // The library's pcre_free_substring() hands its argument to the
+    // library's own deallocator: memory goes back to whoever made it.
+    library.Api().pcre_free_substring(static_cast<const char *>(pointer));
+}
+
 void PcreCodeDeleter::operator()(pcre *code) const
 {
     if (code && library)
-        library->Free(code);
+        PcreFree(*library, code);
     library.reset();
     tables.reset();
 }
@@ -111,41 +124,51 @@ void PcreCodeDeleter::operator()(pcre *code) const
 void PcreExtraDeleter::operator()(pcre_extra *extra) const
 {
     if (extra && library)
-        library->Free(extra);
+        PcreFree(*library, extra);
     library.reset();
 }
 
-PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, const char **errorText, int *errorOffset)
+PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string *errorText, int *errorOffset)
 {
     if (!PcreIsLoaded())
         return {};
     const PcreLibraryRef &library = PcreBinding.library;
     const PcreTablesRef &tables = PcreBinding.tables;
-    pcre *code = library->Api().pcre_compile(pattern, options, errorText, errorOffset, tables.get());
+    const ContainedCall::Outcome rehearsal = ContainedCall::Rehearse(
+        [&](void *) { library->TryOut(pattern, options, tables.get()); }, PcreLibrary::kRehearsalLimit);
+    if (rehearsal.ending != ContainedCall::Ending::Returned) {
+        *errorText = "The engine " + rehearsal.Describe() + " while compiling the pattern.";
+        *errorOffset = -1;
+        return {};
+    }
+    const char *error = nullptr;
+    pcre *code = library->Api().pcre_compile(pattern, options, &error, errorOffset, tables.get());
+    *errorText = SafeReadString(error, kMaxErrorTextLength);
     return PcreCodePtr(code, PcreCodeDeleter{code ? library : nullptr, code ? tables : nullptr});
 }
 
-PcreCodePtr PcreCompile(const char *pattern, const char **errorText, int *errorOffset, bool caseless)
+PcreCodePtr PcreCompile(const char *pattern, std::string *errorText, int *errorOffset, bool caseless)
 {
     return PcreCompileWithOptions(pattern, caseless ? PCRE_CASELESS : 0, errorText, errorOffset);
 }
 
-PcreExtraPtr PcreStudy(const PcreCodePtr &code, const char **errorText)
+PcreExtraPtr PcreStudy(const PcreCodePtr &code)
 {
     const PcreLibraryRef &library = code.get_deleter().library;
     if (!code || !library)
         return {};
-    pcre_extra *extra = library->Api().pcre_study(code.get(), 0, errorText);
+    const char *error = nullptr;   // no caller looks at it
+    pcre_extra *extra = library->Api().pcre_study(code.get(), 0, &error);
     return PcreExtraPtr(extra, PcreExtraDeleter{extra ? library : nullptr});
 }
 
 PcreStudiedPattern PcreCompileAndStudy(const char *pattern)
 {
-    const char *errorText = nullptr;
+    std::string errorText;
     int errorOffset = 0;
     PcreStudiedPattern studied;
     studied.code = PcreCompile(pattern, &errorText, &errorOffset, false);
     if (studied.code)
-        studied.extra = PcreStudy(studied.code, &errorText);
+        studied.extra = PcreStudy(studied.code);
     return studied;
 }

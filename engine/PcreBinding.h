@@ -59,6 +59,13 @@ std::string PcreVersionText();
 const std::vector<std::string> &PcreDefaultLibraryNames();
 void PcreSetDefaultLibraryNames(std::vector<std::string> names);
 
+// Gives memory the engine allocated back to the library that allocated it;
+// null is fine.
+void PcreFree(const PcreLibrary &library, const void *pointer);
+
+// Error texts are read up to this many bytes.
+inline constexpr std::size_t kMaxErrorTextLength = 256;
+
 // Owners of engine memory: each holds the library that allocated it (and a
 // compiled pattern the tables it reads) and frees through that library. The
 // references go with the memory: unique_ptr::reset() keeps its deleter, and
@@ -79,11 +86,14 @@ using PcreExtraPtr = std::unique_ptr<pcre_extra, PcreExtraDeleter>;
 
 // Compiles with the record's library and current tables. Null when the
 // pattern does not compile (the error text and offset say why) or no library
-// is loaded.
-PcreCodePtr PcreCompile(const char *pattern, const char **errorText, int *errorOffset, bool caseless);
-PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, const char **errorText, int *errorOffset);
+// is loaded. The compile, the study and the queries that follow are first
+// rehearsed in a child process: when the library crashes, quits or hangs
+// there, nothing is compiled here, the error text says what happened and
+// the offset is -1.
+PcreCodePtr PcreCompile(const char *pattern, std::string *errorText, int *errorOffset, bool caseless);
+PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string *errorText, int *errorOffset);
 // Studies through the library that compiled `code`.
-PcreExtraPtr PcreStudy(const PcreCodePtr &code, const char **errorText);
+PcreExtraPtr PcreStudy(const PcreCodePtr &code);
 
 // Asks the library that compiled `code`; nothing for a null pattern.
 template <int What>

@@ -10,6 +10,7 @@
 #include "PcreApi.h"
 #include "SharedLibrary.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -31,8 +32,10 @@ class PcreLibrary
 public:
     enum class LoadStatus {
         Loaded,
-        NotLoadable,         // the loader refused the file (or found none)
+        NotLoadable,         // the loader refused the file (or found none), or it
+                             // crashed, quit or hung while it was being loaded
         MissingEntryPoint,   // it loaded, but an entry point is missing or foreign
+        Misbehaves,          // it loaded, but crashed, quit or hung on a trial
     };
     struct LoadResult
     {
@@ -43,8 +46,17 @@ public:
 
     // Loads `path`: a bare name through the loader's search, a path from a
     // snapshot of the file. The seven names must be defined in the file
-    // itself.
+    // itself. The load and a trial of the entry points are rehearsed in a
+    // child process first: what ends or hangs the child is not loaded here.
     static LoadResult Load(const std::string &path);
+
+    // Compiles `pattern` and makes every query the program makes of a
+    // compiled pattern, then gives it all back: what the program will do
+    // with the pattern, for a rehearsal in a child process.
+    void TryOut(const char *pattern, int options, const unsigned char *tables) const;
+
+    // How long a rehearsal may take before the library counts as hung.
+    static constexpr std::chrono::seconds kRehearsalLimit{10};
 
     const PcreEntryPoints &Api() const { return m_api; }
 
@@ -60,18 +72,21 @@ public:
     // null when the file itself does not define it.
     void *OptionalSymbol(const char *name) const { return m_file.ownSymbol(name); }
 
-    // Gives engine memory back to the engine's own allocator; null is fine.
-    void Free(const void *memory) const;
-
-    // pcre_fullinfo() with the destination type fixed by the code. Nothing
-    // when the engine refuses the query. A destination wider than the type
-    // catches a library that writes more than it should.
+    // pcre_fullinfo() with the destination type fixed by the code: the one
+    // way the program asks the engine about a compiled pattern. Nothing when
+    // the engine refuses the query; `status` (when given) receives its
+    // return code. A destination wider than the type catches a library that
+    // writes more than it should.
     template <int What>
-    std::optional<typename PcreInfo<What>::Type> FullInfo(const pcre *code, const pcre_extra *extra) const
+    std::optional<typename PcreInfo<What>::Type> FullInfo(const pcre *code, const pcre_extra *extra,
+                                                          int *status = nullptr) const
     {
         using Type = typename PcreInfo<What>::Type;
         alignas(16) unsigned char scratch[64] = {};
-        if (!code || m_api.pcre_fullinfo(code, extra, What, scratch) != 0)
+        const int answer = code ? m_api.pcre_fullinfo(code, extra, What, scratch) : PCRE_ERROR_NULL;
+        if (status)
+            *status = answer;
+        if (answer != 0)
             return std::nullopt;
         Type value;
         std::memcpy(&value, scratch, sizeof value);
@@ -81,6 +96,9 @@ public:
     explicit PcreLibrary(SharedLibrary file, const PcreEntryPoints &api);
 
 private:
+    static LoadResult LoadHere(const std::string &path);
+    void TryOutEverything() const;
+
     SharedLibrary m_file;
     PcreEntryPoints m_api;
 };

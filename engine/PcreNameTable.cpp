@@ -1,5 +1,7 @@
 #include "PcreNameTable.h"
 
+#include "SafeRead.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -28,7 +30,7 @@ PcreNameTable PcreNameTable::Of(const PcreLibrary &library, const pcre *code, co
     // A name has at least one character and its NUL after the number.
     if (*count < 0 || *count > PCRE_MAX_CAPTURES)
         table.m_problem = Describe("impossible number of names:", *count);
-    else if (*entrySize < 4)
+    else if (*entrySize < 4 || *entrySize > kMaxEntrySize)
         table.m_problem = Describe("impossible size of a name entry:", *entrySize);
 
     // The table lies inside the compiled pattern, whose size the engine
@@ -40,9 +42,14 @@ PcreNameTable PcreNameTable::Of(const PcreLibrary &library, const pcre *code, co
         table.m_problem = "the table of names lies outside the compiled pattern";
     if (!table.m_problem.empty())
         return table;
+    table.m_entries.resize(std::size_t(length));
+    if (SafeRead(*entries, table.m_entries.data(), table.m_entries.size()) != table.m_entries.size()) {
+        table.m_problem = "the table of names lies in memory that cannot be read";
+        table.m_entries.clear();
+        return table;
+    }
     table.m_count = *count;
     table.m_entrySize = *entrySize;
-    table.m_entries = *entries;
     return table;
 }
 

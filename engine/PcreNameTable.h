@@ -2,8 +2,9 @@
 // The engine's table of named subpatterns: entries of a fixed size, each the
 // subpattern number (two bytes, most significant first) followed by the
 // NUL-terminated name. It lives inside the compiled pattern, so what the
-// library says of it is checked against the pattern's own size before a byte
-// of it is read.
+// library says of it is checked against the pattern's own size, and the
+// table is copied with reads that cannot fault: a library may lie about the
+// size too.
 
 #include "PcreLibrary.h"
 
@@ -27,11 +28,18 @@ public:
 
     const std::string &Problem() const { return m_problem; }
 
+    // Longest entry: two bytes of number, a name of at most 32 characters
+    // and its NUL.
+    static constexpr int kMaxEntrySize = 2 + 32 + 1;
+
 private:
-    const unsigned char *Entry(int index) const { return m_entries + std::size_t(index) * m_entrySize; }
+    const unsigned char *Entry(int index) const
+    {
+        return reinterpret_cast<const unsigned char *>(m_entries.data()) + std::size_t(index) * m_entrySize;
+    }
 
     int m_count = 0;
     int m_entrySize = 0;
-    const unsigned char *m_entries = nullptr;
+    std::string m_entries;          // a copy of the table
     std::string m_problem;
 };

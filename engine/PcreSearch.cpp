@@ -23,15 +23,18 @@ std::size_t SharedSizeFor(int offsetsSize)
 
 // A library that does not say how large its frames are is taken to use the
 // largest PCRE 8.x frame seen in practice (debug builds), so its limit errs
-// on the safe side.
+// on the safe side; one that claims less than the smallest real frame is not
+// believed either.
 constexpr int kAssumedFrameSize = 2048;
+constexpr int kSmallestFrameSize = 256;
 
 // PCRE 8.30 and later answer this special call with the negative size of one
 // frame of their recursive matcher; earlier ones refuse the null pattern.
 int EngineFrameSize(const PcreEntryPoints &api)
 {
     const int answer = api.pcre_exec(nullptr, nullptr, nullptr, -999, -999, 0, nullptr, 0);
-    return answer < -16 && answer > -(1 << 20) ? -answer : 0;
+    // Error codes are small negative numbers; frames are hundreds of bytes.
+    return answer < -64 && answer > -(1 << 20) ? std::max(-answer, kSmallestFrameSize) : 0;
 }
 
 // The study data with the recursion limit added: the engine recurses once or
@@ -84,7 +87,8 @@ unsigned long PcreSearch::RecursionLimitFor(int frameSize)
 bool PcreSearch::EnsureCall(const Request &request)
 {
     const std::size_t needed = SharedSizeFor(request.offsetsSize);
-    if (m_call && m_call->SharedSize() >= needed)
+    // A running call keeps its block: Start() then refuses.
+    if (m_call && (m_call->SharedSize() >= needed || m_call->IsRunning()))
         return false;
     m_call = std::make_unique<ContainedCall>(needed);
     return true;
@@ -177,7 +181,9 @@ std::string PcreCheckOffsets(int result, const int *offsets, int offsetsSize, in
             continue;   // a subpattern that took no part
         if (start < 0 || end < 0 || start > length || end > length)
             return Pair(i, start, end) + ", outside the " + std::to_string(length) + " bytes of the input";
-        if (start > end)
+        // \K inside an assertion may leave the whole match starting after
+        // its end; no subpattern can.
+        if (start > end && i > 0)
             return Pair(i, start, end) + ": it starts after its end";
     }
     return {};

@@ -118,16 +118,21 @@ PcreTablesPtr PcreMakeTables()
     return block;
 }
 
+PcreTablesPtr PcreMakeTablesFor(const char *name)
+{
+    const std::string previous = currentLocale();
+    std::setlocale(LC_ALL, name);  // not accepted: the locale in force stays
+    PcreTablesPtr tables = PcreMakeTables();
+    std::setlocale(LC_ALL, previous.c_str());
+    return tables;
+}
+
 void PcreSetLocale(const char *name)
 {
     // Patterns compiled with the old tables keep them alive themselves.
     PcreBinding.tables.reset();
-    if (!name)
-        return;
-    const std::string previous = currentLocale();
-    std::setlocale(LC_ALL, name);  // not accepted: the locale in force stays
-    PcreBinding.tables = PcreMakeTables();
-    std::setlocale(LC_ALL, previous.c_str());
+    if (name)
+        PcreBinding.tables = PcreMakeTablesFor(name);
 }
 
 std::string GetAnsiLocaleName()

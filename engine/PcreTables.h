@@ -16,6 +16,10 @@ using PcreTablesRef = std::shared_ptr<const unsigned char>;
 // allocation fails.
 PcreTablesPtr PcreMakeTables();
 
+// A block built under the locale `name`, the process locale restored after;
+// under the locale in force when `name` is not accepted.
+PcreTablesPtr PcreMakeTablesFor(const char *name);
+
 // Replaces the binding's current tables: null drops them (built-in tables);
 // a name builds them under that locale, restoring the process locale after.
 void PcreSetLocale(const char *name);

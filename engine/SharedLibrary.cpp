@@ -172,12 +172,53 @@ bool LoaderHolds(const std::string &name)
 // a descriptor number must never name two snapshots: while the loader still
 // holds an object under a number (a library linked with -z nodelete stays
 // for good), the descriptor is kept open, never to be reused.
+struct Parked
+{
+    std::mutex mutex;
+    std::vector<int> fds;
+};
+
+Parked &ParkedSnapshots()
+{
+    static Parked *parked = new Parked;   // kept to the end, as the objects are
+    return *parked;
+}
+
 void KeepNumberTaken(int fd)
 {
-    static std::mutex mutex;
-    static std::vector<int> *parked = new std::vector<int>;
-    std::lock_guard lock(mutex);
-    parked->push_back(fd);
+    Parked &parked = ParkedSnapshots();
+    std::lock_guard lock(parked.mutex);
+    parked.fds.push_back(fd);
+}
+
+bool SameBytes(int a, int b)
+{
+    struct stat first {};
+    struct stat second {};
+    if (fstat(a, &first) != 0 || fstat(b, &second) != 0 || first.st_size != second.st_size)
+        return false;
+    char left[1 << 15];
+    char right[sizeof left];
+    for (off_t at = 0; at < first.st_size; at += off_t(sizeof left)) {
+        const ssize_t got = pread(a, left, sizeof left, at);
+        if (got <= 0 || pread(b, right, size_t(got), at) != got || std::memcmp(left, right, size_t(got)) != 0)
+            return false;
+    }
+    return true;
+}
+
+// A snapshot the loader still holds with the same bytes as `fd`: loading
+// that one again gives the same library without one more copy kept for
+// good (a library that is never unloaded, reloaded a thousand times).
+int ParkedTwinOf(int fd)
+{
+    Parked &parked = ParkedSnapshots();
+    std::lock_guard lock(parked.mutex);
+    for (int candidate : parked.fds) {
+        if (SameBytes(candidate, fd))
+            return candidate;
+    }
+    return -1;
 }
 
 int FreshlyNamed(int fd)
@@ -272,18 +313,28 @@ SharedLibrary SharedLibrary::open(const std::string &path, std::string *reason)
     int snapshot = FreshlyNamed(SnapshotOf(path, why));
     if (snapshot < 0)
         return fail(why);
-    const std::string snapshotName = DescriptorPath(snapshot);
-    if (truncatedElfFile(snapshotName)) {
+    bool ownSnapshot = true;
+    if (const int twin = ParkedTwinOf(snapshot); twin >= 0) {
         ::close(snapshot);
+        snapshot = twin;
+        ownSnapshot = false;
+    }
+    const std::string snapshotName = DescriptorPath(snapshot);
+    auto dropSnapshot = [&] {
+        if (ownSnapshot)
+            ::close(snapshot);
+    };
+    if (truncatedElfFile(snapshotName)) {
+        dropSnapshot();
         return fail(kTruncatedReason);
     }
     library.m_handle = dlopen(snapshotName.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (library.m_handle) {
-        library.m_snapshot = snapshot;
+        library.m_snapshot = ownSnapshot ? snapshot : -1;
         library.m_loaderName = snapshotName;
     } else {
         why = LoaderReason(snapshotName, path);
-        ::close(snapshot);
+        dropSnapshot();
         library.m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!library.m_handle)
             return fail(why);

@@ -37,6 +37,20 @@ inline QString LibraryPath(const char *name)
     return path;
 }
 
+// Counts what the loaded library frees from now on, through its pcre_free
+// variable; the hook goes with the library when it is unloaded.
+struct FreeCounter
+{
+    static inline int frees = 0;
+    static inline void (*real)(void *) = nullptr;
+    static bool Install()
+    {
+        auto *slot = static_cast<void (**)(void *)>(PcreBinding.library->OptionalSymbol("pcre_free"));
+        frees = 0;
+        return slot && (real = std::exchange(*slot, [](void *pointer) { ++frees, real(pointer); }));
+    }
+};
+
 struct Range
 {
     int start;

@@ -68,18 +68,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
 }
 
-// Counts what the loaded library frees from now on by pointing its pcre_free
-// variable at a counter. The hook goes with the library when it is unloaded.
-using FreeFn = void (*)(void *);
-FreeFn g_realFree = nullptr;
-int g_frees = 0;
-bool countFrees()
-{
-    auto *slot = static_cast<FreeFn *>(PcreBinding.library->OptionalSymbol("pcre_free"));
-    g_frees = 0;
-    return slot && (g_realFree = std::exchange(*slot, [](void *pointer) { ++g_frees, g_realFree(pointer); }));
-}
-
 // A window with a match of "(b)" in "abcd" shown in red, "Exec next" and
 // "More..." enabled.
 void showRedMatch(TesterDriver &t)
@@ -121,6 +109,9 @@ private slots:
         QTest::newRow("input: cancel") << IDC_LOAD_INPUT << "" << mixed << QByteArray("abcd") << QString();
         const QByteArray longLine = "\xc3\xa9t\xc3\xa9 " + QByteArray(20000, 'x') + "\r\n";   // shown in rows
         QTest::newRow("input: a long line") << IDC_LOAD_INPUT << "loaded.txt" << longLine << longLine << QString();
+        // The dialog takes only a file that exists.
+        QTest::newRow("input: no such file") << IDC_LOAD_INPUT << "nothere.txt" << mixed << QByteArray("abcd")
+                                             << QString();
         QTest::newRow("pattern: cut at NUL") << IDC_LOAD_PATTERN << "loaded.txt" << QByteArray("a+\0b", 4)
                                              << QByteArray("a+") << cut;
         QTest::newRow("pattern: cut, invalid") << IDC_LOAD_PATTERN << "loaded.txt" << QByteArray("x(\0)", 4)
@@ -147,10 +138,12 @@ private slots:
                                       "Text files (*.txt) (*.TXT)", "Rich Text format (*.rtf) (*.RTF)",
                                       "Microsoft Word (*.doc) (*.DOC)", "All files (*.*) (*)"}));
         const bool intoInput = button == IDC_LOAD_INPUT;
-        const bool cancelled = typed.isEmpty();
+        const bool cancelled = expected == (intoInput ? QByteArray("abcd") : QByteArray("(b)"));
         QCOMPARE(t.input()->GetTextBytes(), intoInput ? expected : QByteArray("abcd"));
         QCOMPARE(t.pattern()->GetTextBytes(), intoInput ? QByteArray("(b)") : expected);
         QCOMPARE(t.status(), status.isNull() ? statusBefore : status);
+        // The dialog itself refused a name of no file, rather than handing it on.
+        QCOMPARE(g_closedBox.contains(QLatin1String("File not found")), typed == "nothere.txt");
         // A load ran the field's change handler, which ends the series.
         QCOMPARE(t.enabled(IDC_MORE), cancelled);
         const bool valid = !status.startsWith(QLatin1String("missing"));
@@ -226,7 +219,7 @@ private slots:
             t.dlg->LoadLibraryFromPath(copy);
         showRedMatch(t);
         const int held = int(t.dlg->Series().CompiledPattern() != nullptr) + int(t.dlg->Series().StudyData() != nullptr);
-        QVERIFY(held > 0 && countFrees());
+        QVERIFY(held > 0 && FreeCounter::Install());
 
         const QStringList dialog = answerFileDialog(typed, [&] { t.click(IDC_BROWSE); });
 
@@ -236,7 +229,7 @@ private slots:
                                       "DLL files (*.dll) (*.DLL *.so *.so.*)", "All files (*.*) (*)"}));
         // The held pattern went back through the old library while it was
         // still loaded.
-        QCOMPARE(g_frees, held);
+        QCOMPARE(FreeCounter::frees, held);
         const bool loaded = shown == kRealLibrary;
         QCOMPARE(PcreIsLoaded(), loaded);
         QCOMPARE(t.libraryPath(), shown);

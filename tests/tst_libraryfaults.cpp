@@ -28,7 +28,7 @@ QPair<QString, QString> Load(TesterDriver &t, const QString &path)
 
 int FirstByteOf(const char *pattern)
 {
-    const char *error = nullptr;
+    std::string error;
     int offset = 0;
     const PcreCodePtr code = PcreCompile(pattern, &error, &offset, false);
     return PcreFullInfo<PCRE_INFO_FIRSTBYTE>(code, nullptr).value_or(-99);
@@ -112,6 +112,8 @@ private slots:
         QTest::newRow("not PCRE 8") << LibraryPath("libpcre2-8.so.0") << "pcre_version is missing";
         QTest::newRow("missing an entry point") << Fake("missing_pcre_exec") << "pcre_exec is missing";
         QTest::newRow("not a library") << QStringLiteral("/etc/hostname") << "The default library was loaded instead";
+        QTest::newRow("ends the process when loaded")
+            << Fake("constructor_exit") << "it ended the process with exit status 3 while being loaded";
     }
     void refusedLibraryIsNamedAndKeepsTheFields()
     {
@@ -139,7 +141,7 @@ private slots:
         QTest::newRow("negative offset")
             << "exec_negative" << impossible + "offsets: pair 0 is -7..2, outside the 19 bytes of the input.";
         QTest::newRow("reversed offsets")
-            << "exec_reversed" << impossible + "offsets: pair 0 is 3..1: it starts after its end.";
+            << "exec_reversed" << impossible + "offsets: pair 1 is 3..1: it starts after its end.";
         QTest::newRow("offset past the end")
             << "exec_pastend" << impossible + "offsets: pair 0 is 0..24, outside the 19 bytes of the input.";
         QTest::newRow("more pairs than room")
@@ -168,21 +170,38 @@ private slots:
         QCOMPARE(t.match(), (Range{12, 13}));
     }
 
+    // Every compile is tried first where a crash cannot reach the window.
+    void crashingCompile()
+    {
+        TesterDriver t;
+        Load(t, Fake("compile_segv"));
+        typeAndExec(t, "(o)", "foo");
+        t.typePattern("boom");
+        QCOMPARE(t.status(), QStringLiteral("The engine crashed (SIGSEGV) while compiling the pattern."));
+        QVERIFY(!t.enabled(IDC_EXEC) && !t.enabled(IDC_EXEC_NEXT));
+        QCOMPARE(t.input()->GetTextBytes(), QByteArray("foo"));
+    }
+
     // A name table that cannot lie inside the pattern is not read: the
-    // subpatterns are listed by number, the details list no names.
+    // subpatterns are listed by number, and both windows say why.
     void impossibleNameTable()
     {
         TesterDriver t;
         Load(t, Fake("names"));
         typeAndExec(t, "(?<n>o)", "foo");
         t.click(IDC_MORE);
-        QCOMPARE(t.dlg->SubpatternList()->List()->count(), 2);
+        const QString problem = QStringLiteral("impossible number of names: 1000000");
+        QCOMPARE(t.status(), "Engine error: the library's table of names cannot be read (" + problem
+                                 + "); subpatterns are listed by number.");
+        QCOMPARE(t.dlg->SubpatternList()->List()->GetText(1), QByteArray("1 {1,2}"));
         t.dlg->SubpatternList()->hide();
         CFullInfoDlg details(t.dlg.get());
         details.FillFromPattern(t.dlg->Series().CompiledPattern(), t.dlg->Series().StudyData(), "(?<n>o)");
         details.Create();
         QCOMPARE(details.GetDlgItemText(IDC_INFO_NAMECOUNT), QStringLiteral("1000000"));
-        QCOMPARE(qobject_cast<CListBox *>(details.GetDlgItem(IDC_INFO_NAMES))->count(), 0);
+        auto *names = qobject_cast<CListBox *>(details.GetDlgItem(IDC_INFO_NAMES));
+        QCOMPARE(names->count(), 1);
+        QCOMPARE(QString::fromLatin1(names->GetText(0)), "(cannot be read: " + problem + ")");
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 
+Q_DECLARE_METATYPE(Range)
 Q_DECLARE_METATYPE(QList<Range>)
 
 class tst_Matching : public QObject
@@ -59,74 +60,6 @@ private slots:
         QVERIFY(!t.enabled(IDC_MORE) && !t.enabled(IDC_EXEC_NEXT) && t.enabled(IDC_EXEC));
     }
 
-    void series_data()
-    {
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<bool>("greedy");
-        QTest::addColumn<QList<Range>>("matches");
-        QTest::newRow("last match is reachable") << QByteArray("a") << QByteArray("aaa") << true
-                                                 << QList<Range>{{0, 1}, {1, 2}, {2, 3}};
-        QTest::newRow("ungreedy a+") << QByteArray("a+") << QByteArray("aaa") << false
-                                     << QList<Range>{{0, 1}, {1, 2}, {2, 3}};
-        QTest::newRow("greedy a+") << QByteArray("a+") << QByteArray("aaa") << true << QList<Range>{{0, 3}};
-        QTest::newRow("empty matches advance, greedy")
-            << QByteArray("a*") << QByteArray("baaac") << true << QList<Range>{{0, 0}, {1, 4}, {4, 4}, {5, 5}};
-        QTest::newRow("empty matches advance, ungreedy")
-            << QByteArray("a*") << QByteArray("baaac") << false
-            << QList<Range>{{0, 0}, {1, 1}, {1, 2}, {2, 2}, {2, 3}, {3, 3}, {3, 4}, {4, 4}, {5, 5}};
-        QTest::newRow("empty match steps over a UTF-8 character")
-            << QByteArray("(*UTF8)x*") << QByteArray("\xC3\xA9") << true << QList<Range>{{0, 0}, {2, 2}};
-    }
-    void series()
-    {
-        QFETCH(QByteArray, pattern);
-        QFETCH(QByteArray, input);
-        QFETCH(bool, greedy);
-        QFETCH(QList<Range>, matches);
-        TesterDriver t;
-        t.setCheck(IDC_GREEDY, greedy);
-        typeAndExec(t, pattern, input);
-        QList<Range> seen{t.match()};
-        QCOMPARE(t.status(), seen.back().end < input.size() ? QStringLiteral("Matches found!") : "Match found!");
-        while (t.enabled(IDC_EXEC_NEXT) && seen.size() <= matches.size()) {
-            t.click(IDC_EXEC_NEXT);
-            if (t.status() != QStringLiteral("Matches found!"))
-                break;
-            seen << t.match();
-            QCOMPARE(t.selection(), seen.back());
-        }
-        QCOMPARE(seen, matches);
-        QVERIFY(!t.enabled(IDC_EXEC_NEXT));
-    }
-
-    void engineFailuresAreNamed_data()
-    {
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<int>("modifier");
-        QTest::addColumn<QString>("statusStart");
-        QTest::newRow("no match") << QByteArray("z") << QByteArray("abc") << 0 << "Not match.";
-        QTest::newRow("catastrophic backtracking")
-            << QByteArray("(a+)+$") << QByteArray(40, 'a') + "b" << 0 << "Engine error -";
-        QTest::newRow("compiles only without /x")
-            << QByteArray("(#)") << QByteArray("#") << int(IDC_EXTENDED) << "missing ) (at offset 3)";
-    }
-    void engineFailuresAreNamed()
-    {
-        QFETCH(QByteArray, pattern);
-        QFETCH(QByteArray, input);
-        QFETCH(int, modifier);
-        QFETCH(QString, statusStart);
-        TesterDriver t;
-        if (modifier)
-            t.setCheck(modifier, true);
-        typeAndExec(t, pattern, input);
-        QVERIFY2(t.status().startsWith(statusStart), qPrintable(t.status()));
-        QVERIFY(!t.enabled(IDC_EXEC_NEXT) && !t.enabled(IDC_MORE) && !t.dlg->Series().CompiledPattern());
-        QCOMPARE(t.input()->GetTextBytes() + '|' + t.pattern()->GetTextBytes(), input + '|' + pattern);
-    }
-
     // The match, in bytes of the input, is what the field selects.
     void byteExactSelection_data()
     {
@@ -158,19 +91,59 @@ private slots:
         QCOMPARE(t.input()->GetTextBytes(), input);
     }
 
+    // Each modifier as the user sees it: a pattern that matches only with
+    // the box checked (or, for the locale, only with its tables).
+    void modifiers_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<Range>("unchecked");
+        QTest::addColumn<Range>("checked");
+        const Range none{-1, -1};
+        QTest::newRow("/i") << IDC_CASELESS << "" << QByteArray("A") << QByteArray("xa") << none << Range{1, 2};
+        QTest::newRow("/m") << IDC_MULTILINE << "" << QByteArray("^b") << QByteArray("a\nb") << none << Range{2, 3};
+        QTest::newRow("/s") << IDC_DOTALL << "" << QByteArray("a.b") << QByteArray("a\nb") << none << Range{0, 3};
+        QTest::newRow("/x") << IDC_EXTENDED << "" << QByteArray("a b") << QByteArray("ab") << none << Range{0, 2};
+        QTest::newRow("Greedy") << IDC_GREEDY << "" << QByteArray("a+") << QByteArray("aa") << Range{0, 1}
+                                << Range{0, 2};
+        QTest::newRow("Locale: de_DE") << IDC_LOCALE_CHECK << "de_DE.ISO-8859-1" << QByteArray("\\w")
+                                       << QByteArray("-\xE9") << none << Range{1, 2};
+        QTest::newRow("Locale: empty field") << IDC_LOCALE_CHECK << "" << QByteArray("\\w") << QByteArray("-\xE9")
+                                             << none << none;
+    }
+    void modifiers()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, locale);
+        QFETCH(QByteArray, pattern);
+        QFETCH(QByteArray, input);
+        QFETCH(Range, unchecked);
+        QFETCH(Range, checked);
+        TesterDriver t;
+        qobject_cast<QLineEdit *>(t.item(IDC_LOCALE))->setText(locale);
+        for (const bool on : {false, true}) {
+            t.setCheck(box, on);
+            typeAndExec(t, pattern, input);
+            const Range found = t.dlg->Series().LastResult() > 0 ? t.match() : Range{-1, -1};
+            QCOMPARE(found, on ? checked : unchecked);
+        }
+    }
+
     void highlightAccumulatesAndClears()
     {
         TesterDriver t;
         const QByteArray input = "a1 b2 c3";
-        t.setCheck(IDC_HIGHLIGHT, true);
-        t.typePattern("\\d");
-        t.typeInput(input);
         auto red = [&t, &input] {   // a ^ under each byte shown red
             QByteArray marks;
             for (int i = 0; i < input.size(); ++i)
                 marks += t.input()->IsColoredRed(i) ? '^' : ' ';
             return marks;
         };
+        typeAndExec(t, "\\d", input);
+        QCOMPARE(red(), QByteArray("        "));   // only when asked for
+        t.setCheck(IDC_HIGHLIGHT, true);
         QSignalSpy edits(t.input(), &CRichEditCtrl::changeNotified);
         t.click(IDC_EXEC);
         t.click(IDC_EXEC_NEXT);

@@ -91,7 +91,7 @@ private slots:
     void fillFromVector()
     {
         TesterDriver t;
-        const char *error = nullptr;
+        std::string error;
         int errorOffset = 0;
         const PcreCodePtr code = PcreCompile("(?<x>a)?(b)(c)(d)", &error, &errorOffset, false);
         const int offsets[12] = {0, 3, -1, 1, 2, -1, -1, -1};

@@ -4,13 +4,13 @@
 
 #include "PcreTables.h"
 
-#include <QFileInfo>
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
 namespace {
 
-const QString kRealLibrary = QFileInfo(QStringLiteral("/usr/lib/x86_64-linux-gnu/libpcre.so.3")).canonicalFilePath();
+const QString kRealLibrary = LibraryPath("libpcre.so.3");
 
 } // namespace
 
@@ -66,16 +66,65 @@ private slots:
         QCOMPARE(t.status(), QString());
     }
 
-    void localeCheckTogglesField()
+    // The window follows its check boxes however they change: a click or a
+    // screen reader's toggle action.
+    void boxesActWhateverTogglesThem_data()
     {
+        QTest::addColumn<bool>("screenReader");
+        QTest::newRow("click") << false;
+        QTest::newRow("screen reader") << true;
+    }
+    void boxesActWhateverTogglesThem()
+    {
+        QFETCH(bool, screenReader);
         TesterDriver t;
+        auto toggle = [&](int id) {
+            if (!screenReader)
+                return t.click(id);
+            QAccessible::queryAccessibleInterface(t.item(id))->actionInterface()->doAction(
+                QAccessibleActionInterface::toggleAction());
+        };
         auto *field = qobject_cast<QLineEdit *>(t.item(IDC_LOCALE));
         field->setText(QStringLiteral("de_DE.ISO-8859-1"));
-        t.click(IDC_LOCALE_CHECK);
+        toggle(IDC_LOCALE_CHECK);
         QVERIFY(!field->isEnabled());
-        t.click(IDC_LOCALE_CHECK);
+        toggle(IDC_LOCALE_CHECK);
         QVERIFY(field->isEnabled());
         QCOMPARE(field->text(), QStringLiteral("de_DE.ISO-8859-1"));
+        toggle(IDC_HIGHLIGHT);
+        typeAndExec(t, "b", "abc");
+        QVERIFY(t.input()->IsColoredRed(1));
+        toggle(IDC_HIGHLIGHT);
+        QVERIFY(!t.input()->IsColoredRed(1));
+    }
+
+    // The modifiers, the pattern and the locale field follow the library,
+    // also after a refused load followed by a good one.
+    void libraryStateAfterRefusalAndReload_data()
+    {
+        QTest::addColumn<bool>("locale");
+        QTest::newRow("Locale: checked") << true;
+        QTest::newRow("Locale: unchecked") << false;
+    }
+    void libraryStateAfterRefusalAndReload()
+    {
+        QFETCH(bool, locale);
+        TesterDriver t;
+        t.setCheck(IDC_LOCALE_CHECK, locale);
+        const QList<int> followers{IDC_CASELESS, IDC_MULTILINE, IDC_DOTALL, IDC_EXTENDED,  IDC_GREEDY,
+                                   IDC_LOCALE_CHECK, IDC_PATTERN, IDC_LOAD_PATTERN, IDC_LOCALE};
+        auto states = [&] {
+            QList<bool> enabled;
+            for (int id : followers)
+                enabled << t.enabled(id);
+            return enabled;
+        };
+        auto load = [&t](QString path) { captureModalMessage([&] { t.dlg->LoadLibraryFromPath(path); }); };
+        load(QStringLiteral(PC_FAKE_LIBRARY_DIR "/libfakepcre_missing_pcre_exec.so"));
+        QCOMPARE(states(), QList<bool>(9, false));
+        QCOMPARE(t.status(), QStringLiteral("First, load PCRE.dll..."));
+        load(kRealLibrary);
+        QCOMPARE(states(), QList<bool>(8, true) << locale);
     }
 
     void onlyEscapeAndCancelClose_data()

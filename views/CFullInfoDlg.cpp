@@ -145,6 +145,8 @@ bool CFullInfoDlg::OnInitDialog()
 {
     CDialogBase::OnInitDialog();
     m_lstNames->ResetContent();
+    if (!m_pNameTable.Problem().empty())
+        m_lstNames->AddString("(cannot be read: " + QByteArray::fromStdString(m_pNameTable.Problem()) + ')');
     for (int i = 0; i < m_pNameTable.Count(); ++i)
         m_lstNames->AddString(QByteArray::number(m_pNameTable.NumberAt(i)) + ' '
                               + QByteArray::fromStdString(m_pNameTable.NameAt(i)));

@@ -41,11 +41,14 @@ void CSubpatternListDlg::DoDataExchange(CDataExchange *pDX)
     DDX_Control(pDX, IDC_SUBPATTERN_LIST, m_lstSubpatterns);
 }
 
-void CSubpatternListDlg::Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets, int length)
+std::string CSubpatternListDlg::Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets,
+                                     int length)
 {
     m_lstSubpatterns->ResetContent();
+    std::string problem;
     if (code && offsets) {
         const PcreNameTable names = PcreNameTable::Of(*code.get_deleter().library, code.get(), extra);
+        problem = names.Problem();
         for (int i = 0; i < length / 3; ++i) {
             const int start = offsets[2 * i];
             const int end = offsets[2 * i + 1];
@@ -56,6 +59,7 @@ void CSubpatternListDlg::Fill(const PcreCodePtr &code, const pcre_extra *extra, 
         }
     }
     m_lstSubpatterns->repaint();
+    return problem;
 }
 
 void CSubpatternListDlg::OnSelChange()

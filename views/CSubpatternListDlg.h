@@ -16,8 +16,9 @@ public:
 
     // Lists one line per set pair of `offsets` (`length` ints); with no
     // compiled pattern the list stays empty. Names come from the pattern's
-    // table of names; a library whose table cannot be read gives none.
-    void Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets, int length);
+    // table of names; when the library's table cannot be read the lines go
+    // by number, and the reason is returned (empty otherwise).
+    std::string Fill(const PcreCodePtr &code, const pcre_extra *extra, const int *offsets, int length);
 
     CListBox *List() const { return m_lstSubpatterns; }
 

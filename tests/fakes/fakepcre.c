@@ -16,8 +16,11 @@
  *   FAKE_NAME_COUNT      pcre_fullinfo() reports this many named subpatterns
  *   FAKE_EXEC_FAULT      pcre_exec() misbehaves on a subject holding "fox":
  *                        1 SIGSEGV, 2 abort(), 3 never returns, 4 a negative
- *                        offset, 5 a match that ends before it starts, 6 an end
- *                        past the subject, 7 more pairs than the vector holds
+ *                        offset, 5 a subpattern that ends before it starts,
+ *                        6 an end past the subject, 7 more pairs than the
+ *                        vector holds
+ *   FAKE_COMPILE_CRASH   pcre_compile() raises SIGSEGV on a pattern holding "boom"
+ *   FAKE_CONSTRUCTOR_EXIT  loading the library ends the process (exit(3))
  */
 #include <dlfcn.h>
 #include <signal.h>
@@ -31,6 +34,13 @@ typedef struct real_pcre real_pcre;
 typedef struct pcre_extra pcre_extra;
 
 static void *real_library;
+
+#ifdef FAKE_CONSTRUCTOR_EXIT
+__attribute__((constructor)) static void fake_load(void)
+{
+    exit(3);
+}
+#endif
 
 __attribute__((destructor)) static void fake_unload(void)
 {
@@ -119,7 +129,7 @@ __attribute__((unused)) static int adjust_exec(int result, const char *subject, 
     case 2: abort();
     case 3: for (volatile int spinning = 1; spinning;) {} break;
     case 4: ovector[0] = -7; ovector[1] = 2; return 1;
-    case 5: ovector[0] = 3; ovector[1] = 1; return 1;
+    case 5: ovector[0] = 0; ovector[1] = 3; ovector[2] = 3; ovector[3] = 1; return 2;
     case 6: ovector[0] = 0; ovector[1] = length + 5; return 1;
     case 7: return ovecsize / 3 + 1;
     }
@@ -134,9 +144,14 @@ FORWARD(int, pcre_fullinfo, (const real_pcre *code, const pcre_extra *extra, int
         (code, extra, what, where), if (result == 0) adjust_fullinfo(what, where))
 #endif
 #ifndef FAKE_OMIT_COMPILE
+#ifdef FAKE_COMPILE_CRASH
+#define COMPILE_FAULT if (strstr(pattern, "boom")) raise(SIGSEGV)
+#else
+#define COMPILE_FAULT
+#endif
 FORWARD(real_pcre *, pcre_compile,
         (const char *pattern, int options, const char **errptr, int *erroffset, const unsigned char *tables),
-        (pattern, options, errptr, erroffset, tables), )
+        (pattern, options, errptr, erroffset, tables), COMPILE_FAULT)
 #endif
 #ifndef FAKE_OMIT_EXEC
 FORWARD(int, pcre_exec,

@@ -73,9 +73,10 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     // the fuzzer's own output.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     g_app = new QApplication(*argc, *argv);
-    // Searches run to their end here: the fuzzer's own timeout catches
-    // runaway ones.
+    // A search that runs long is stopped, as a user would: a slow search is
+    // no fault, the fuzzer's own timeout catches one that cannot be stopped.
     SetSearchGracePeriod(std::chrono::hours(24));
+    SetSearchTimeLimit(std::chrono::seconds(2));
     g_dlg = new CTesterDlg;
     g_dlg->Create();
     return 0;
