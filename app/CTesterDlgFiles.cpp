@@ -45,6 +45,8 @@ bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
 // m_strInput is read back by the next UpdateData(true), as Exec does first.
 void CTesterDlg::LoadInputFromFile(const QString &path)
 {
+    if (m_series.IsSearching())
+        return;
     QString error;
     {
         BusyCursor busy;

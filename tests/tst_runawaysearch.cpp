@@ -73,6 +73,7 @@ private slots:
                 QAccessible::queryAccessibleInterface(t.input())->editableTextInterface()->insertText(0, "x");
                 t.click(IDC_EXEC);
                 t.click(IDC_BROWSE);
+                t.dlg->LoadInputFromFile(PC_FAKE_LIBRARY_DIR "/libfakepcre_full.so");   // as a file dropped there
                 busy->cancel();
             }
         });
