@@ -114,7 +114,10 @@ void CEditorTextMap::Recount(std::size_t block, qint64 start) const
     b.dirty = false;
 }
 
-CEditorTextMap::Located CEditorTextMap::LocateByte(qint64 byte) const
+// The block where `inBlock` first holds, counting blocks and units before
+// it; the last block when it holds nowhere.
+template <typename InBlock>
+CEditorTextMap::Located CEditorTextMap::Locate(InBlock inBlock) const
 {
     EnsureIndex();
     Located at{0, 0, 0};
@@ -122,7 +125,7 @@ CEditorTextMap::Located CEditorTextMap::LocateByte(qint64 byte) const
         if (m_blocks[at.block].dirty)
             Recount(at.block, at.start);
         const Block &b = m_blocks[at.block];
-        if (byte < at.start + b.bytes || at.block + 1 == m_blocks.size())
+        if (inBlock(at, b) || at.block + 1 == m_blocks.size())
             break;
         at.start += b.bytes;
         at.unitsBefore += b.units;
@@ -130,20 +133,14 @@ CEditorTextMap::Located CEditorTextMap::LocateByte(qint64 byte) const
     return at;
 }
 
+CEditorTextMap::Located CEditorTextMap::LocateByte(qint64 byte) const
+{
+    return Locate([byte](const Located &at, const Block &b) { return byte < at.start + b.bytes; });
+}
+
 CEditorTextMap::Located CEditorTextMap::LocateOffset(qint64 offset) const
 {
-    EnsureIndex();
-    Located at{0, 0, 0};
-    for (; at.block < m_blocks.size(); ++at.block) {
-        if (m_blocks[at.block].dirty)
-            Recount(at.block, at.start);
-        const Block &b = m_blocks[at.block];
-        if (offset < at.unitsBefore + b.units || at.block + 1 == m_blocks.size())
-            break;
-        at.start += b.bytes;
-        at.unitsBefore += b.units;
-    }
-    return at;
+    return Locate([offset](const Located &at, const Block &b) { return offset < at.unitsBefore + b.units; });
 }
 
 qint64 CEditorTextMap::OffsetCount() const

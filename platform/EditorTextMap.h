@@ -62,6 +62,8 @@ private:
     void EnsureIndex() const;
     qint64 FirstCharStart(qint64 blockStart) const;
     void Recount(std::size_t block, qint64 start) const;
+    template <typename InBlock>
+    Located Locate(InBlock inBlock) const;
     Located LocateByte(qint64 byte) const;
     Located LocateOffset(qint64 offset) const;
     void MarkAround(qint64 byte);

@@ -32,25 +32,7 @@ EXPORT void (*pcre_free)(void *) = free;
 EXPORT callout_fn pcre_callout;
 EXPORT guard_fn pcre_stack_guard;
 
-static void *real_library;
-
-__attribute__((destructor)) static void unload(void)
-{
-    if (real_library)
-        dlclose(real_library);
-}
-
-static void *real_symbol(const char *name)
-{
-    if (!real_library)
-        real_library = dlopen("libpcre.so.3", RTLD_NOW | RTLD_LOCAL);
-    void *address = real_library ? dlsym(real_library, name) : NULL;
-    if (!address) {
-        fprintf(stderr, "brokenbuild: no %s in libpcre.so.3\n", name);
-        abort();
-    }
-    return address;
-}
+#include "RealLibrary.h"
 
 static void hand_on_hooks(void)
 {

@@ -33,7 +33,7 @@
 typedef struct real_pcre real_pcre;
 typedef struct pcre_extra pcre_extra;
 
-static void *real_library;
+#include "RealLibrary.h"
 
 #ifdef FAKE_CONSTRUCTOR_EXIT
 __attribute__((constructor)) static void fake_load(void)
@@ -41,24 +41,6 @@ __attribute__((constructor)) static void fake_load(void)
     exit(3);
 }
 #endif
-
-__attribute__((destructor)) static void fake_unload(void)
-{
-    if (real_library)
-        dlclose(real_library);
-}
-
-static void *real_symbol(const char *name)
-{
-    if (!real_library)
-        real_library = dlopen("libpcre.so.3", RTLD_NOW | RTLD_LOCAL);
-    void *address = real_library ? dlsym(real_library, name) : NULL;
-    if (!address) {
-        fprintf(stderr, "fakepcre: no %s in libpcre.so.3 (%s)\n", name, dlerror());
-        abort();
-    }
-    return address;
-}
 
 /* Exports `name`, which calls the real one and returns its result, after
  * `adjust` (a statement that may change `result`) has run. */
