@@ -21,6 +21,12 @@ struct BusyCursor
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
+// A file that was read but that a field would not take.
+QString CannotLoad(const QString &path, const QString &problem)
+{
+    return QStringLiteral("Cannot load \"%1\": %2.").arg(path, problem);
+}
+
 } // namespace
 
 bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
@@ -30,7 +36,7 @@ bool CTesterDlg::ReadFileForField(const QString &path, QByteArray &bytes)
     FileReadResult result;
     {
         BusyCursor busy;
-        result = ReadWholeFile(path);
+        result = ReadWholeFile(path, CRichEditCtrl::kMostBytesShown);
     }
     if (!result.ok) {
         QMessageBox::critical(this, windowTitle(), result.error);
@@ -50,11 +56,11 @@ void CTesterDlg::LoadInputFromFile(const QString &path)
     QString error;
     {
         BusyCursor busy;
-        WholeFile file(path);
+        WholeFile file(path, CRichEditCtrl::kMostBytesShown);
         QString problem;
         const auto read = [&file](char *buffer, qint64 max) { return file.Read(buffer, max); };
         if (!file.IsOpen() || !m_reditInput->SetTextFrom(file.Size(), read, problem))
-            error = problem.isEmpty() ? file.Error() : QStringLiteral("Cannot load \"%1\": %2.").arg(path, problem);
+            error = problem.isEmpty() ? file.Error() : CannotLoad(path, problem);
     }
     if (!error.isEmpty())
         QMessageBox::critical(this, windowTitle(), error);
@@ -70,7 +76,11 @@ void CTesterDlg::LoadPatternFromFile(const QString &path)
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes.truncate(nul);
-    m_reditPattern->SetTextBytes(bytes);
+    QString problem;
+    if (!m_reditPattern->SetTextBytes(bytes, &problem)) {
+        QMessageBox::critical(this, windowTitle(), CannotLoad(path, problem));
+        return;
+    }
     if (nul >= 0) {
         const QString validation = m_stcStatus->GetWindowText();
         const QString cut = QStringLiteral("The pattern file was cut at its NUL byte at offset %1.").arg(nul);

@@ -33,7 +33,7 @@ WholeFile::WholeFile(const QString &path, qint64 maxBytes)
     else if (!S_ISREG(info.st_mode))
         Fail(QStringLiteral("it is not a regular file"));
     else if (info.st_size > maxBytes)
-        Fail(QStringLiteral("the file has %1 bytes, more than the %2 the engine can take")
+        Fail(QStringLiteral("the file has %1 bytes, more than the %2 the field holds")
                  .arg(info.st_size).arg(maxBytes));
     else
         m_nSize = info.st_size;

@@ -35,6 +35,10 @@ const QString kBytesFormat = QStringLiteral("application/x-pcrechecker-bytes");
 // Memory left to the rest of the system when a text is shown.
 constexpr qint64 kMemoryReserve = 256 << 20;
 
+static_assert(CRichEditCtrl::kMostBytesShown + CRowCutter::MostCutsFor(CRichEditCtrl::kMostBytesShown) <= INT_MAX);
+static_assert(CRichEditCtrl::kMostBytesShown + 1 + CRowCutter::MostCutsFor(CRichEditCtrl::kMostBytesShown + 1)
+              > INT_MAX);
+
 // Bytes read from the editor at a time to cut a long line.
 constexpr qint64 kCutPiece = 1 << 20;
 
@@ -331,8 +335,8 @@ void CRichEditCtrl::FitWrapToLength(qint64 length)
 
 QString CRichEditCtrl::WhyNotShown(qint64 size)
 {
-    if (size > INT_MAX)
-        return QStringLiteral("it has %1 bytes, more than the %2 the field holds").arg(size).arg(INT_MAX);
+    if (size > kMostBytesShown)
+        return QStringLiteral("it has %1 bytes, more than the %2 the field holds").arg(size).arg(kMostBytesShown);
     // The field holds the text once, and a text shown in rows once more for
     // the engine.
     const qint64 available = CDocumentLoad::AvailableMemory();
@@ -438,7 +442,7 @@ bool CRichEditCtrl::HasTextBytes(const QByteArray &bytes) const
     return true;
 }
 
-bool CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
+bool CRichEditCtrl::SetTextBytes(const QByteArray &bytes, QString *why)
 {
     qint64 done = 0;
     QString problem;
@@ -447,7 +451,9 @@ bool CRichEditCtrl::SetTextBytes(const QByteArray &bytes)
         done += max;
         return max;
     }, problem);
-    if (!set)
+    if (why)
+        *why = problem;
+    else if (!set)
         qWarning("The field cannot show these %lld bytes: %s", qlonglong(bytes.size()), qPrintable(problem));
     return set;
 }

@@ -20,12 +20,14 @@
 
 #include "DisplayRows.h"
 #include "EditorTextMap.h"
+#include "RowCutter.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
 #include <QString>
 
+#include <climits>
 #include <functional>
 #include <vector>
 
@@ -39,6 +41,11 @@ public:
     // more, each a delay to whatever the user does meanwhile, and it wraps
     // all of it before it can show the end.
     static constexpr qint64 kMaxWrappedLength = 64 << 10;
+
+    // The longest text the field takes: its positions are ints, and room is
+    // kept for the breaks of long lines, which are known only once a text
+    // has been read.
+    static constexpr qint64 kMostBytesShown = CRowCutter::MostBytesIn(INT_MAX);
 
     // Why a text of `size` bytes cannot be shown (a sentence without a final
     // period), or an empty string when it can; asked before it is read.
@@ -64,8 +71,9 @@ public:
 
     // Replaces the whole text with these bytes; not recorded for undo. This
     // is an edit: it raises the change notification when enabled. False,
-    // with the text as it was, when the field cannot take them.
-    bool SetTextBytes(const QByteArray &bytes);
+    // with the text as it was, when the field cannot take them, and why in
+    // `why` if given (else as a warning).
+    bool SetTextBytes(const QByteArray &bytes, QString *why = nullptr);
     // The same for `size` bytes that `read` delivers in pieces (see
     // CDocumentLoad::Reader). False, with the text as it was, when the read
     // failed or, `problem` saying why, the field could not take them.

@@ -22,9 +22,18 @@ public:
     // Longer ones in rows of at most this many bytes, and at least three
     // quarters of it: the field lays out a screenful of them in about 3 ms.
     static constexpr qint64 kRowBytes = 512;
+    static constexpr qint64 kShortestRow = kRowBytes * 3 / 4;
 
     // The most cuts a text of `bytes` bytes can need.
-    static qint64 MostCutsFor(qint64 bytes) { return bytes / (kRowBytes * 3 / 4) + 1; }
+    static constexpr qint64 MostCutsFor(qint64 bytes) { return bytes / kShortestRow + 1; }
+    // The longest text that fits in `room` bytes with all the cuts it may
+    // need, known before a byte of it is read.
+    static constexpr qint64 MostBytesIn(qint64 room)
+    {
+        const qint64 rows = (room - 1) / (kShortestRow + 1);
+        const qint64 rest = room - 1 - rows * (kShortestRow + 1);
+        return rows * kShortestRow + (rest < kShortestRow ? rest : kShortestRow - 1);
+    }
 
     // `inLongLine`: the text starts inside a line already shown in rows.
     explicit CRowCutter(bool utf8, bool inLongLine = false);
