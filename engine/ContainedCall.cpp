@@ -264,8 +264,12 @@ ContainedCall::ContainedCall(std::size_t sharedBytes)
     : m_sharedSize(RoundUpToPages(sharedBytes ? sharedBytes : 1))
 {
     void *block = mmap(nullptr, m_sharedSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    // Without its block a call cannot start (Start() says so), and a
+    // size of 0 has the owner make a new one next time.
     if (block != MAP_FAILED)
         m_shared = block;
+    else
+        m_sharedSize = 0;
 }
 
 ContainedCall::~ContainedCall()

@@ -106,9 +106,10 @@ bool PcreSearch::Start(const Request &request)
     const bool usePrepared = m_call && m_call->IsPrepared() && SameSearch(request, m_prepared);
     if (!usePrepared)
         EnsureCall(request);
-    auto *shared = static_cast<SharedAnswer *>(m_call->Shared());
-    shared->startOffset = request.startOffset;
-    shared->options = request.options;
+    if (auto *shared = static_cast<SharedAnswer *>(m_call->Shared())) {
+        shared->startOffset = request.startOffset;
+        shared->options = request.options;
+    }
     if (usePrepared)
         return m_call->Go();
     return m_call->Start([request](void *block) { SearchInChild(request, block); });

@@ -32,9 +32,6 @@ constexpr long kEditNotices = QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScint
 // programs take the text.
 const QString kBytesFormat = QStringLiteral("application/x-pcrechecker-bytes");
 
-// Memory left to the rest of the system when a text is shown.
-constexpr qint64 kMemoryReserve = 256 << 20;
-
 static_assert(CRichEditCtrl::kMostBytesShown + CRowCutter::MostCutsFor(CRichEditCtrl::kMostBytesShown) <= INT_MAX);
 static_assert(CRichEditCtrl::kMostBytesShown + 1 + CRowCutter::MostCutsFor(CRichEditCtrl::kMostBytesShown + 1)
               > INT_MAX);
@@ -335,12 +332,16 @@ void CRichEditCtrl::FitWrapToLength(qint64 length)
 
 QString CRichEditCtrl::WhyNotShown(qint64 size)
 {
+    return WhyNotShown(size, CDocumentLoad::AvailableMemory());
+}
+
+QString CRichEditCtrl::WhyNotShown(qint64 size, qint64 available)
+{
     if (size > kMostBytesShown)
         return QStringLiteral("it has %1 bytes, more than the %2 the field holds").arg(size).arg(kMostBytesShown);
     // The field holds the text once, and a text shown in rows once more for
     // the engine.
-    const qint64 available = CDocumentLoad::AvailableMemory();
-    const qint64 needed = 2 * size + kMemoryReserve;
+    const qint64 needed = 2 * size + CDocumentLoad::MemoryReserve(available);
     if (available >= 0 && needed > available) {
         return QStringLiteral("it needs about %1 MB of memory to be shown and searched, and %2 MB are free")
             .arg(needed >> 20)

@@ -50,6 +50,8 @@ public:
     // Why a text of `size` bytes cannot be shown (a sentence without a final
     // period), or an empty string when it can; asked before it is read.
     static QString WhyNotShown(qint64 size);
+    // The same with `available` bytes of memory free (-1: not known).
+    static QString WhyNotShown(qint64 size, qint64 available);
 
     explicit CRichEditCtrl(QWidget *parent = nullptr);
 

@@ -30,8 +30,7 @@ using Sci = QsciScintillaBase;
 constexpr qint64 kPiece = 64 * 1024;
 // How often the memory left is looked at while reading.
 constexpr qint64 kMemoryCheckBytes = 64 << 20;
-// What is left to the rest of the system when a text is read.
-constexpr qint64 kMemoryReserve = 256 << 20;
+constexpr qint64 kMostMemoryReserve = 256 << 20;
 
 } // namespace
 
@@ -47,9 +46,15 @@ qint64 CDocumentLoad::AvailableMemory()
     return -1;
 }
 
+qint64 CDocumentLoad::MemoryReserve(qint64 available)
+{
+    return std::min(kMostMemoryReserve, available / 4);
+}
+
 CDocumentLoad::CDocumentLoad(QsciScintillaBase &editor, qint64 size, bool utf8)
     : m_size(size)
     , m_bUtf8(utf8)
+    , m_reserve(MemoryReserve(AvailableMemory()))
 {
     // Room for the breaks too: a document that outgrows its allocation is
     // copied into a larger one, twice its memory for a moment.
@@ -105,7 +110,7 @@ bool CDocumentLoad::Read(const Reader &read, QString &problem)
         if (done - checked >= kMemoryCheckBytes) {
             checked = done;
             const qint64 available = AvailableMemory();
-            if (available >= 0 && available < kMemoryReserve) {
+            if (available >= 0 && available < m_reserve) {
                 problem = QStringLiteral("the memory ran out while reading it");
                 return false;
             }

@@ -28,6 +28,10 @@ public:
 
     // Memory the system can still give, in bytes; -1 when it does not say.
     static qint64 AvailableMemory();
+    // What a load leaves to the rest of the system of `available` memory:
+    // 256 MB, or a quarter on a machine with less, where a small file must
+    // still load.
+    static qint64 MemoryReserve(qint64 available);
 
     // A document for `size` bytes made by `editor`, which must outlive it.
     CDocumentLoad(QsciScintillaBase &editor, qint64 size, bool utf8);
@@ -52,6 +56,7 @@ private:
     qint64 m_size;
     bool m_bUtf8;
     qint64 m_length = 0;             // of the document so far
+    qint64 m_reserve;                // memory the read leaves free
     CDisplayRows::Breaks m_breaks;
     std::vector<char> m_withBreaks;  // a piece with its breaks
 };

@@ -67,6 +67,17 @@ private slots:
         QTEST(*static_cast<int *>(call.Shared()), "answer");
     }
 
+    // Without its shared block a call neither starts nor claims the room
+    // its owner would write the request into.
+    void noSharedBlock()
+    {
+        ContainedCall call(std::size_t(1) << 62);
+        QCOMPARE(call.Shared(), nullptr);
+        QCOMPARE(call.SharedSize(), std::size_t(0));
+        QVERIFY(!call.Start(Answer));
+        QCOMPARE(call.Result().ending, Ending::Failed);
+    }
+
     // A call that never returns is gone the moment it is stopped.
     void stopEndsTheWorkAtOnce()
     {

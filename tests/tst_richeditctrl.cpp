@@ -197,6 +197,29 @@ private slots:
         QCOMPARE(editor->wrapMode(), QsciScintilla::WrapWord);
         QCOMPARE(editor->SendScintilla(QsciScintillaBase::SCI_GETHSCROLLBAR), 0L);
     }
+
+    // A text is shown when the field and the memory can hold it: twice the
+    // text (the engine's copy of rows) and something left for the system.
+    void roomForText_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("availableMB");   // -1: not known
+        QTest::addColumn<bool>("shown");
+        constexpr qint64 MB = 1 << 20;
+        QTest::newRow("small file, small machine") << 10LL << 200LL << true;
+        QTest::newRow("twice the text and a quarter") << 60 * MB << 150LL << false;
+        QTest::newRow("large text, large machine") << 1024 * MB << 3072LL << true;
+        QTest::newRow("not 256 MB left") << 1420 * MB << 3072LL << false;
+        QTest::newRow("memory not known") << 1024 * MB << -1LL << true;
+        QTest::newRow("past the field") << CRichEditCtrl::kMostBytesShown + 1 << -1LL << false;
+    }
+    void roomForText()
+    {
+        QFETCH(qint64, size);
+        QFETCH(qint64, availableMB);
+        const qint64 available = availableMB < 0 ? -1 : availableMB << 20;
+        QTEST(CRichEditCtrl::WhyNotShown(size, available).isEmpty(), "shown");
+    }
 };
 
 QTEST_MAIN(TestRichEditCtrl)
