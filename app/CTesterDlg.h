@@ -28,7 +28,8 @@
 // * The modifiers are described once (Modifier table): data exchange, the
 //   option word, the enable rules and the tooltips read it.
 // * The subject is exactly the bytes the input field holds; engine offsets
-//   are editor positions.
+//   are offsets into those bytes, which the field maps to its positions
+//   (they differ past a long line shown in rows).
 // * No command calls into the engine while no library is loaded
 //   (PcreIsLoaded() is the guard).
 //
