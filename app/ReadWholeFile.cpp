@@ -37,6 +37,23 @@ WholeFile::WholeFile(const QString &path, qint64 maxBytes)
                  .arg(info.st_size).arg(maxBytes));
     else
         m_nSize = info.st_size;
+    // With nothing to read, Read() is never called to find out.
+    if (m_fd >= 0 && m_nSize == 0)
+        FailIfLongerThanSize();
+}
+
+// Files such as those in /proc state a size of 0 and yet hold bytes, and a
+// file may grow while it is read: a text that would be cut is refused.
+bool WholeFile::FailIfLongerThanSize()
+{
+    char more = 0;
+    ssize_t got = 0;
+    while ((got = ::read(m_fd, &more, 1)) < 0 && errno == EINTR) {
+    }
+    if (got <= 0)
+        return false;
+    Fail(QStringLiteral("the file holds more than the %1 bytes its size states").arg(m_nSize));
+    return true;
 }
 
 WholeFile::~WholeFile()
@@ -70,6 +87,8 @@ qint64 WholeFile::Read(char *buffer, qint64 max)
             return -1;
         }
         m_nDone += got;
+        if (m_nDone == m_nSize && FailIfLongerThanSize())
+            return -1;
         return got;
     }
 }

@@ -29,13 +29,15 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     qint64 Size() const { return m_nSize; }
     // Reads up to `max` of the bytes that follow (more than 0), or returns
-    // -1 when the read fails or the file ends before its size.
+    // -1 when the read fails or the file ends before its size or goes on
+    // past it.
     qint64 Read(char *buffer, qint64 max);
     // Names the file and the system's reason, once opening or reading failed.
     const QString &Error() const { return m_strError; }
 
 private:
     void Fail(const QString &reason);
+    bool FailIfLongerThanSize();
 
     QString m_strPath;
     int m_fd = -1;

@@ -166,6 +166,7 @@ private slots:
         QTest::newRow("directory") << true << QString::fromLocal8Bit(std::strerror(EISDIR)) << 0LL;
         QTest::newRow("vanished") << false << QString::fromLocal8Bit(std::strerror(ENOENT)) << 0LL;
         QTest::newRow("fifo") << true << "not a regular file" << 0LL;
+        QTest::newRow("proc") << true << "more than the 0 bytes its size states" << 0LL;   // stated 0
         // Refused before a byte is read, though only some texts of that
         // size would need all the breaks that no longer fit.
         QTest::newRow("sparse 2 GiB") << false << "2147483648 " + noRoom << (1LL << 31);
@@ -180,6 +181,8 @@ private slots:
         const QByteArray encoded = QFile::encodeName(path);
         if (path.endsWith(QLatin1String("directory")))
             QVERIFY(QDir().mkpath(path));
+        if (path.endsWith(QLatin1String("proc")))
+            QVERIFY(QFile::exists(path) || QFile::link(QStringLiteral("/proc/self/status"), path));
         if (path.endsWith(QLatin1String("fifo")))
             QVERIFY(QFile::exists(path) || ::mkfifo(encoded.constData(), 0600) == 0);
         if (sparseSize > 0) {
