@@ -143,6 +143,9 @@ QString CRichEditAccessible::Piece(qint64 start, qint64 end, int *startOffset, i
 
 // The unit of text around the byte at `byte`. Characters and words are
 // found by the editor from the byte's position; a line is a row as shown.
+// Words are cut as Qt's own text fields cut them: a run of word characters,
+// and between two words the run of spaces or punctuation, so that a reader
+// stepping from unit to unit meets every word.
 bool CRichEditAccessible::Boundaries(qint64 byte, QAccessible::TextBoundaryType type, qint64 &start,
                                      qint64 &end) const
 {
@@ -160,15 +163,13 @@ bool CRichEditAccessible::Boundaries(qint64 byte, QAccessible::TextBoundaryType 
         end = send(Sci::SCI_POSITIONAFTER, position);
         return true;
     case QAccessible::WordBoundary:
-        start = send(Sci::SCI_WORDSTARTPOSITION, position, 1L);
-        end = send(Sci::SCI_WORDENDPOSITION, position, 1L);
-        if (start == end) {   // between words: the word before
-            end = send(Sci::SCI_WORDSTARTPOSITION, position, 0L);
-            if (end == 0)
-                return false;
-            start = send(Sci::SCI_WORDSTARTPOSITION, static_cast<unsigned long>(editor->PositionAt(end, true)), 1L);
-        }
-        return true;
+        if (byte >= length)
+            return false;
+        // The class of the byte's character sets the run in both directions.
+        end = send(Sci::SCI_WORDENDPOSITION, position, 0L);
+        start = send(Sci::SCI_WORDSTARTPOSITION,
+                     static_cast<unsigned long>(editor->SendScintilla(Sci::SCI_POSITIONAFTER, position)), 0L);
+        return start < end;
     case QAccessible::LineBoundary:
     case QAccessible::ParagraphBoundary:
         editor->RowAt(byte, start, end);
@@ -197,11 +198,18 @@ QString CRichEditAccessible::textBeforeOffset(int offset, QAccessible::TextBound
                                               int *startOffset, int *endOffset) const
 {
     *startOffset = *endOffset = -1;
+    const CRichEditCtrl *editor = Editor();
     qint64 start = 0, end = 0;
-    if (!Boundaries(Byte(offset), boundaryType, start, end) || start == 0)
+    const qint64 byte = Byte(offset);
+    // At the end of the text the unit before is the last one.
+    if (!Boundaries(byte, boundaryType, start, end)) {
+        if (byte < editor->GetTextLength())
+            return QString();
+        start = byte;
+    }
+    if (start == 0)
         return QString();
     // From the end of a row, not from the start of the next one.
-    const CRichEditCtrl *editor = Editor();
     const qint64 before = editor->OffsetAt(editor->SendScintilla(
         Sci::SCI_POSITIONBEFORE, static_cast<unsigned long>(editor->PositionAt(start, true))));
     if (!Boundaries(before, boundaryType, start, end))

@@ -5,7 +5,11 @@
 #include "LocalText.h"
 #include "RowCutter.h"
 
+#include <Qsci/qscicommandset.h>
+
 #include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTimer>
@@ -38,6 +42,16 @@ static_assert(CRichEditCtrl::kMostBytesShown + 1 + CRowCutter::MostCutsFor(CRich
 
 // Bytes read from the editor at a time to cut a long line.
 constexpr qint64 kCutPiece = 1 << 20;
+
+// The editor component's line and case commands: a text field has none,
+// and in a text shown in rows they work on rows and copy their breaks into
+// the text.
+constexpr QsciCommand::Command kCommandsNotOfAField[] = {
+    QsciCommand::LineDelete,         QsciCommand::LineCut,           QsciCommand::LineCopy,
+    QsciCommand::LineTranspose,      QsciCommand::LineDuplicate,     QsciCommand::MoveSelectedLinesUp,
+    QsciCommand::MoveSelectedLinesDown, QsciCommand::SelectionDuplicate, QsciCommand::SelectionLowerCase,
+    QsciCommand::SelectionUpperCase, QsciCommand::ReverseLines,
+};
 
 void InstallAccessibleFactoryOnce()
 {
@@ -80,6 +94,12 @@ CRichEditCtrl::CRichEditCtrl(QWidget *parent)
     SendScintilla(SCI_SETLAYOUTCACHE, long(SC_CACHE_PAGE));
     SendScintilla(SCI_SETIDLESTYLING, long(SC_IDLESTYLING_NONE));
     SendScintilla(SCI_HIDESELECTION, 0L);
+    for (const QsciCommand::Command command : kCommandsNotOfAField) {
+        if (QsciCommand *bound = standardCommands()->find(command)) {
+            bound->setKey(0);
+            bound->setAlternateKey(0);
+        }
+    }
 
     SendScintilla(SCI_INDICSETSTYLE, kRedIndicator, long(INDIC_TEXTFORE));
     SendScintilla(SCI_INDICSETFORE, kRedIndicator, QColor(255, 0, 0));
@@ -630,10 +650,83 @@ void CRichEditCtrl::StepOverBreak(bool forward)
     SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(beyond));
 }
 
+// The editor's own paste and drop turn every line end into LF and stop at
+// the first NUL; these insert the bytes as they were copied.
+void CRichEditCtrl::paste()
+{
+    PasteFrom(QClipboard::Clipboard);
+}
+
+void CRichEditCtrl::PasteFrom(QClipboard::Mode mode)
+{
+    const QMimeData *source = QGuiApplication::clipboard()->mimeData(mode);
+    if (isReadOnly() || !source || !canInsertFromMimeData(source))
+        return;
+    bool rectangular = false;
+    ReplaceSelectionBytes(fromMimeData(source, rectangular));
+}
+
+void CRichEditCtrl::mousePressEvent(QMouseEvent *event)
+{
+    // The primary selection, pasted where the middle button is pressed.
+    if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        const QPoint at = event->position().toPoint();
+        const long position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), long(at.y()));
+        SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
+        PasteFrom(QClipboard::Selection);
+        event->accept();
+        return;
+    }
+    QsciScintilla::mousePressEvent(event);
+}
+
+void CRichEditCtrl::dropEvent(QDropEvent *event)
+{
+    QDragLeaveEvent leave;   // takes the editor's drop caret away
+    QsciScintilla::dragLeaveEvent(&leave);
+    if (isReadOnly() || !canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    bool rectangular = false;
+    const QByteArray bytes = fromMimeData(event->mimeData(), rectangular);
+    const QPoint at = event->position().toPoint();
+    const qint64 target =
+        OffsetAt(SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), long(at.y())));
+    qint64 start = 0, end = 0;
+    GetSel(start, end);
+    const bool moving = event->source() == this && event->dropAction() == Qt::MoveAction;
+    if (moving && target >= start && target <= end)
+        return;   // onto itself
+    auto replace = [this](qint64 from, qint64 to, const QByteArray &by) {
+        SetSel(from, to);
+        ReplaceSelectionBytes(by);
+    };
+    SendScintilla(SCI_BEGINUNDOACTION);
+    // The later place first, so that the earlier keeps its offset.
+    if (moving && target > end)
+        replace(target, target, bytes);
+    if (moving)
+        replace(start, end, QByteArray());
+    if (!moving || target < start)
+        replace(target, target, bytes);
+    SendScintilla(SCI_ENDUNDOACTION);
+    const qint64 placed = moving && target > end ? target - (end - start) : target;
+    SetSel(placed, placed + bytes.size());
+}
+
 void CRichEditCtrl::keyPressEvent(QKeyEvent *event)
 {
+    // Ctrl+Tab replaces the selection with a tab, as typing does; the
+    // editor would indent the rows it spans.
     if (event->key() == Qt::Key_Tab && event->modifiers() == Qt::ControlModifier) {
-        SendScintilla(SCI_TAB);
+        ReplaceSelectionBytes("\t");
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        paste();
         event->accept();
         return;
     }

@@ -25,6 +25,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QByteArray>
+#include <QClipboard>
 #include <QString>
 
 #include <climits>
@@ -106,6 +107,8 @@ public:
 
     // Replaces the selection with these bytes, as typing would.
     void ReplaceSelectionBytes(const QByteArray &bytes);
+    // Pastes the clipboard's bytes over the selection.
+    void paste() override;
 
     // Between bytes and the editor's positions. A position of a break of a
     // row is that of the byte after it; a byte at the start of a row is
@@ -130,6 +133,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     // Copying and dragging give the bytes of the selection.
     QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override;
     QByteArray fromMimeData(const QMimeData *source, bool &rectangular) const override;
@@ -160,6 +165,7 @@ private:
     void UseDocumentWithoutStyles();
     void FitWrapToLength(qint64 length);
     void StepOverBreak(bool forward);
+    void PasteFrom(QClipboard::Mode mode);
 
     bool m_bNotify = false;
     CDisplayRows m_rows;

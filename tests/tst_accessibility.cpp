@@ -115,6 +115,46 @@ private slots:
         QVERIFY(!shown[0][0].isEmpty() && shown[1][0].isEmpty() && !shown[2][0].isEmpty());
     }
 
+    // A reader stepping unit by unit, forwards from the start or backwards
+    // from the end, meets every word and every character once.
+    void readerStepsThroughUnits_data()
+    {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("units");
+        QTest::newRow("words") << int(QAccessible::WordBoundary) << QByteArray("hello world, foo")
+                               << QStringList{"hello", " ", "world", ",", " ", "foo"};
+        QTest::newRow("characters") << int(QAccessible::CharBoundary) << QByteArray("ab\xc3\xa9")
+                                    << QStringList{"a", "b", QString::fromUtf8("\xc3\xa9")};
+    }
+    void readerStepsThroughUnits()
+    {
+        QFETCH(int, unit);
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, units);
+        const auto type = QAccessible::TextBoundaryType(unit);
+        std::setlocale(LC_ALL, "C.UTF-8");
+        CRichEditCtrl editor;
+        std::setlocale(LC_ALL, "C");
+        editor.setAccessibleName(QStringLiteral("Input"));
+        editor.SetTextBytes(text);
+        QAccessibleTextInterface *reader = QAccessible::queryAccessibleInterface(&editor)->textInterface();
+        QStringList forwards, backwards;
+        int start = 0, end = 0;
+        // At most one step more than there are units: a reader that is stuck
+        // gets the same unit again.
+        for (QString piece = reader->textAtOffset(0, type, &start, &end);
+             !piece.isEmpty() && forwards.size() <= units.size();
+             piece = reader->textAfterOffset(start, type, &start, &end))
+            forwards << piece;
+        start = reader->characterCount();
+        for (QString piece; backwards.size() <= units.size()
+                            && !(piece = reader->textBeforeOffset(start, type, &start, &end)).isEmpty();)
+            backwards.prepend(piece);
+        QCOMPARE(forwards, units);
+        QCOMPARE(backwards, units);
+    }
+
     void largeInputReadsToTheEnd_data()
     {
         QTest::addColumn<QByteArray>("locale");

@@ -159,6 +159,16 @@ private slots:
         QTest::newRow("copy across a row's end") << QList<qint64>{row - 24, row + 76}
                                                  << QKeySequence(QKeySequence::Copy) << QList<qint64>{0, 0}
                                                  << QByteArray();
+        QTest::newRow("Ctrl+Tab across a row's end") << QList<qint64>{row - 24, row + 76}
+                                                     << QKeySequence(Qt::ControlModifier | Qt::Key_Tab)
+                                                     << QList<qint64>{row - 24, 100} << QByteArray("\t");
+        // Line and case commands of the editor component are not a field's.
+        for (const char *keys : {"Ctrl+D", "Ctrl+U", "Ctrl+Shift+U", "Ctrl+T", "Ctrl+L", "Ctrl+Shift+L",
+                                 "Ctrl+Shift+T"}) {
+            QTest::addRow("%s across a row's end", keys) << QList<qint64>{row - 24, row + 76}
+                                                         << QKeySequence(QString::fromLatin1(keys))
+                                                         << QList<qint64>{0, 0} << QByteArray();
+        }
     }
     void editingInRows()
     {
@@ -181,6 +191,54 @@ private slots:
         const QByteArray copied = QApplication::clipboard()->text().toLatin1();
         QCOMPARE(copied, keys == QKeySequence::Copy ? text.mid(selection[0], 100) : QByteArray());
         QCOMPARE(editor->GetTextBytes(), text.replace(replaced[0], replaced[1], by));
+        window.hide();
+    }
+
+    // Pasting and dropping give back the bytes that were copied, line ends
+    // and NUL bytes too, into a plain text or one shown in rows.
+    void pasteAndDropKeepBytes_data()
+    {
+        QTest::addColumn<QByteArray>("copied");
+        QTest::addColumn<QByteArray>("into");
+        QTest::addColumn<int>("way");   // 0 paste(), 1 Ctrl+V, 2 a drop
+        const QByteArray longLine = QByteArray("abcdefghij").repeated(600);
+        const QByteArray awkward("a\rb\nc\r\nd\0e", 10);
+        const char *ways[] = {"paste", "Ctrl+V", "drop"};
+        for (int way = 0; way < 3; ++way) {
+            QTest::addRow("line ends and NUL, %s", ways[way]) << awkward << QByteArray("x") << way;
+            QTest::addRow("into rows, %s", ways[way]) << awkward << longLine << way;
+            QTest::addRow("a long line with a CR, %s", ways[way]) << longLine + '\r' + longLine << QByteArray() << way;
+        }
+    }
+    void pasteAndDropKeepBytes()
+    {
+        QFETCH(QByteArray, copied);
+        QFETCH(QByteArray, into);
+        QFETCH(int, way);
+        QWidget window;
+        std::setlocale(LC_ALL, "C");
+        auto *editor = new CRichEditCtrl(&window);
+        editor->resize(400, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        editor->setFocus();
+        editor->SetTextBytes(copied);
+        editor->SetSel(0, -1);
+        editor->copy();
+        editor->SetTextBytes(into);
+        editor->SetSel(0, 0);   // the drop lands at the top left
+        if (way == 0)
+            editor->paste();
+        if (way == 1)
+            QTest::keySequence(editor, QKeySequence::Paste);
+        if (way == 2) {   // a drop goes where the drag entered
+            const QMimeData *mime = QApplication::clipboard()->mimeData();
+            QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(editor->viewport(), &enter);
+            QDropEvent drop(QPointF(1, 1), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(editor->viewport(), &drop);
+        }
+        QCOMPARE(editor->GetTextBytes(), copied + into);
         window.hide();
     }
 
