@@ -83,7 +83,7 @@ qint64 WholeFile::Read(char *buffer, qint64 max)
             return -1;
         }
         if (got == 0 && max > 0) {
-            Fail(QStringLiteral("the file ended after %1 of its %2 bytes").arg(m_nDone).arg(m_nSize));
+            Fail(QStringLiteral("the file ended after %1 of the %2 bytes its size states").arg(m_nDone).arg(m_nSize));
             return -1;
         }
         m_nDone += got;

@@ -43,14 +43,18 @@ static_assert(CRichEditCtrl::kMostBytesShown + 1 + CRowCutter::MostCutsFor(CRich
 // Bytes read from the editor at a time to cut a long line.
 constexpr qint64 kCutPiece = 1 << 20;
 
-// The editor component's line and case commands: a text field has none,
-// and in a text shown in rows they work on rows and copy their breaks into
-// the text.
+// The editor component's line, case and block-selection commands: a text
+// field has none, and in a text shown in rows they work on rows and copy
+// their breaks into the text.
 constexpr QsciCommand::Command kCommandsNotOfAField[] = {
-    QsciCommand::LineDelete,         QsciCommand::LineCut,           QsciCommand::LineCopy,
-    QsciCommand::LineTranspose,      QsciCommand::LineDuplicate,     QsciCommand::MoveSelectedLinesUp,
+    QsciCommand::LineDelete,          QsciCommand::LineCut,           QsciCommand::LineCopy,
+    QsciCommand::LineTranspose,       QsciCommand::LineDuplicate,     QsciCommand::MoveSelectedLinesUp,
     QsciCommand::MoveSelectedLinesDown, QsciCommand::SelectionDuplicate, QsciCommand::SelectionLowerCase,
-    QsciCommand::SelectionUpperCase, QsciCommand::ReverseLines,
+    QsciCommand::SelectionUpperCase,  QsciCommand::ReverseLines,      QsciCommand::DeleteLineLeft,
+    QsciCommand::DeleteLineRight,     QsciCommand::LineDownRectExtend, QsciCommand::LineUpRectExtend,
+    QsciCommand::CharLeftRectExtend,  QsciCommand::CharRightRectExtend, QsciCommand::HomeRectExtend,
+    QsciCommand::VCHomeRectExtend,    QsciCommand::LineEndRectExtend, QsciCommand::PageUpRectExtend,
+    QsciCommand::PageDownRectExtend,
 };
 
 void InstallAccessibleFactoryOnce()
@@ -111,8 +115,10 @@ CRichEditCtrl::CRichEditCtrl(QWidget *parent)
                     OnBeforeEdit(position, modificationType, length);
             });
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
-        if (updated & SC_UPDATE_SELECTION)
+        if (updated & SC_UPDATE_SELECTION) {
+            KeepSelectionPlain();
             AnnounceCaret();
+        }
     });
 }
 
@@ -290,12 +296,30 @@ void CRichEditCtrl::InsertBreaks(const std::vector<qint64> &cuts)
         SendScintilla(SCI_SETUNDOCOLLECTION, 0L);
         SendScintilla(SCI_EMPTYUNDOBUFFER);
     }
+    // The editor moves a selection over inserted text only in part: the
+    // same bytes stay selected.
+    const qint64 anchor = m_rows.OffsetAt(SendScintilla(SCI_GETANCHOR));
+    const qint64 caret = m_rows.OffsetAt(SendScintilla(SCI_GETCURRENTPOS));
     SendScintilla(SCI_SETMODEVENTMASK, 0L);
     // From the last, so that every position still holds.
     for (auto cut = cuts.rbegin(); cut != cuts.rend(); ++cut)
         SendScintilla(SCI_INSERTTEXT, static_cast<unsigned long>(*cut), "\n");
     SendScintilla(SCI_SETMODEVENTMASK, kEditNotices);
     m_rows.NoteBreaksAdded(cuts);
+    SendScintilla(SCI_SETANCHOR, static_cast<unsigned long>(m_rows.PositionAt(anchor)));
+    SendScintilla(SCI_SETCURRENTPOS, static_cast<unsigned long>(m_rows.PositionAt(caret)));
+}
+
+// A block selection, which a text field does not have (the mouse can still
+// make one), becomes the plain one between its corners.
+void CRichEditCtrl::KeepSelectionPlain()
+{
+    if (SendScintilla(SCI_SELECTIONISRECTANGLE) == 0 && SendScintilla(SCI_GETSELECTIONS) <= 1)
+        return;
+    const long anchor = SendScintilla(SCI_GETRECTANGULARSELECTIONANCHOR);
+    const long caret = SendScintilla(SCI_GETRECTANGULARSELECTIONCARET);
+    SendScintilla(SCI_SETSELECTIONMODE, long(SC_SEL_STREAM));
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(anchor), caret);
 }
 
 bool CRichEditCtrl::event(QEvent *event)
@@ -535,6 +559,9 @@ void CRichEditCtrl::TakeDocument(long document, CDisplayRows::Breaks breaks, qin
 
 void CRichEditCtrl::ReplaceSelectionBytes(const QByteArray &bytes)
 {
+    if (isReadOnly())
+        return;
+    KeepSelectionPlain();
     EditScope scope(*this);
     SendScintilla(SCI_TARGETFROMSELECTION);
     // SCI_REPLACESEL would stop at the first NUL.
@@ -670,11 +697,13 @@ void CRichEditCtrl::mousePressEvent(QMouseEvent *event)
 {
     // The primary selection, pasted where the middle button is pressed.
     if (event->button() == Qt::MiddleButton && QGuiApplication::clipboard()->supportsSelection()) {
+        event->accept();
+        if (isReadOnly())
+            return;
         const QPoint at = event->position().toPoint();
         const long position = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), long(at.y()));
         SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(position));
         PasteFrom(QClipboard::Selection);
-        event->accept();
         return;
     }
     QsciScintilla::mousePressEvent(event);
@@ -689,6 +718,10 @@ void CRichEditCtrl::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
+    // What a block selection gives is not the plain selection it becomes:
+    // moving it would take away other bytes.
+    const bool fromBlock = SendScintilla(SCI_SELECTIONISRECTANGLE) != 0;
+    KeepSelectionPlain();
     bool rectangular = false;
     const QByteArray bytes = fromMimeData(event->mimeData(), rectangular);
     const QPoint at = event->position().toPoint();
@@ -696,7 +729,7 @@ void CRichEditCtrl::dropEvent(QDropEvent *event)
         OffsetAt(SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), long(at.y())));
     qint64 start = 0, end = 0;
     GetSel(start, end);
-    const bool moving = event->source() == this && event->dropAction() == Qt::MoveAction;
+    const bool moving = event->source() == this && event->dropAction() == Qt::MoveAction && !fromBlock;
     if (moving && target >= start && target <= end)
         return;   // onto itself
     auto replace = [this](qint64 from, qint64 to, const QByteArray &by) {

@@ -166,6 +166,7 @@ private:
     void FitWrapToLength(qint64 length);
     void StepOverBreak(bool forward);
     void PasteFrom(QClipboard::Mode mode);
+    void KeepSelectionPlain();
 
     bool m_bNotify = false;
     CDisplayRows m_rows;

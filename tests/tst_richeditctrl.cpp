@@ -164,7 +164,7 @@ private slots:
                                                      << QList<qint64>{row - 24, 100} << QByteArray("\t");
         // Line and case commands of the editor component are not a field's.
         for (const char *keys : {"Ctrl+D", "Ctrl+U", "Ctrl+Shift+U", "Ctrl+T", "Ctrl+L", "Ctrl+Shift+L",
-                                 "Ctrl+Shift+T"}) {
+                                 "Ctrl+Shift+T", "Ctrl+Shift+Del", "Ctrl+Shift+Backspace"}) {
             QTest::addRow("%s across a row's end", keys) << QList<qint64>{row - 24, row + 76}
                                                          << QKeySequence(QString::fromLatin1(keys))
                                                          << QList<qint64>{0, 0} << QByteArray();
@@ -195,26 +195,35 @@ private slots:
     }
 
     // Pasting and dropping give back the bytes that were copied, line ends
-    // and NUL bytes too, into a plain text or one shown in rows.
+    // and NUL bytes too, into a plain text or one shown in rows, and leave
+    // the pasted bytes after the caret, or the dropped ones selected. A
+    // block selection is pasted over as the plain one between its corners;
+    // a read-only field keeps its bytes and its selection.
     void pasteAndDropKeepBytes_data()
     {
         QTest::addColumn<QByteArray>("copied");
         QTest::addColumn<QByteArray>("into");
-        QTest::addColumn<int>("way");   // 0 paste(), 1 Ctrl+V, 2 a drop
+        QTest::addColumn<int>("way");          // 0 paste(), 1 Ctrl+V, 2 a drop
+        QTest::addColumn<QString>("selection");   // before: "caret", "block" or "read-only"
         const QByteArray longLine = QByteArray("abcdefghij").repeated(600);
         const QByteArray awkward("a\rb\nc\r\nd\0e", 10);
         const char *ways[] = {"paste", "Ctrl+V", "drop"};
         for (int way = 0; way < 3; ++way) {
-            QTest::addRow("line ends and NUL, %s", ways[way]) << awkward << QByteArray("x") << way;
-            QTest::addRow("into rows, %s", ways[way]) << awkward << longLine << way;
-            QTest::addRow("a long line with a CR, %s", ways[way]) << longLine + '\r' + longLine << QByteArray() << way;
+            QTest::addRow("line ends and NUL, %s", ways[way]) << awkward << QByteArray("x") << way << "caret";
+            QTest::addRow("into rows, %s", ways[way]) << awkward << longLine << way << "caret";
+            QTest::addRow("a long line with a CR, %s", ways[way])
+                << longLine + '\r' + longLine << QByteArray() << way << "caret";
+            QTest::addRow("read-only, %s", ways[way]) << awkward << longLine << way << "read-only";
         }
+        for (int way = 0; way < 2; ++way)
+            QTest::addRow("block, %s", ways[way]) << awkward << QByteArray("abcdef\nghijkl\nmnopqr") << way << "block";
     }
     void pasteAndDropKeepBytes()
     {
         QFETCH(QByteArray, copied);
         QFETCH(QByteArray, into);
         QFETCH(int, way);
+        QFETCH(QString, selection);
         QWidget window;
         std::setlocale(LC_ALL, "C");
         auto *editor = new CRichEditCtrl(&window);
@@ -227,6 +236,14 @@ private slots:
         editor->copy();
         editor->SetTextBytes(into);
         editor->SetSel(0, 0);   // the drop lands at the top left
+        editor->setReadOnly(selection == "read-only");
+        qint64 replaced = 0;
+        if (selection == "block") {   // from the second byte of the first line to the third of the last
+            editor->SendScintilla(QsciScintillaBase::SCI_SETRECTANGULARSELECTIONANCHOR, 1UL);
+            editor->SendScintilla(QsciScintillaBase::SCI_SETRECTANGULARSELECTIONCARET, 16UL);
+            replaced = 15;
+        }
+        qint64 at = selection == "block" ? 1 : 0;
         if (way == 0)
             editor->paste();
         if (way == 1)
@@ -238,7 +255,17 @@ private slots:
             QDropEvent drop(QPointF(1, 1), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(editor->viewport(), &drop);
         }
-        QCOMPARE(editor->GetTextBytes(), copied + into);
+        qint64 start = -1, end = -1;
+        editor->GetSel(start, end);
+        if (selection == "read-only") {
+            QCOMPARE(editor->GetTextBytes(), into);
+            QCOMPARE(QList<qint64>({start, end}), QList<qint64>({0, 0}));
+        } else {
+            QCOMPARE(editor->GetTextBytes(), into.left(at) + copied + into.mid(at + replaced));
+            const qint64 size = copied.size();
+            QCOMPARE(QList<qint64>({start, end}), way == 2 ? QList<qint64>({at, at + size})
+                                                           : QList<qint64>({at + size, at + size}));
+        }
         window.hide();
     }
 
