@@ -198,6 +198,11 @@ private:
             const int returnedFd = m_returnedFd;
             lock.unlock();
 
+            // A library that had the system drop its children's statuses
+            // would leave every ending unknown.
+            struct sigaction child {};
+            if (sigaction(SIGCHLD, nullptr, &child) == 0 && child.sa_handler == SIG_IGN)
+                signal(SIGCHLD, SIG_DFL);
             const pid_t pid = fork();
             if (pid == 0) {
                 PrepareChild(parent, goFd, returnedFd);
@@ -432,6 +437,8 @@ void ContainedCall::Stop(Ending reason)
 // Collects the child, which has ended or is about to.
 void ContainedCall::Collect()
 {
+    // Whatever the child started ends with it, also when it crashed.
+    kill(-m_pid, SIGKILL);
     int status = 0;
     pid_t reaped;
     do {

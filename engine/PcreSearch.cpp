@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -147,12 +148,15 @@ PcreSearch::Answer PcreSearch::Finish(int *offsets)
     const auto *shared = static_cast<const SharedAnswer *>(m_call->Shared());
     answer.result = shared->result;
     if (answer.result > 0) {
-        answer.problem = PcreCheckOffsets(answer.result, shared->offsets, m_request.offsetsSize, m_request.length);
+        // Checked once copied: a process the library left behind may still
+        // write to the block.
+        std::vector<int> copied(shared->offsets, shared->offsets + m_request.offsetsSize);
+        answer.problem = PcreCheckOffsets(answer.result, copied.data(), m_request.offsetsSize, m_request.length);
         if (!answer.problem.empty()) {
             answer.kind = Answer::Kind::BadAnswer;
             return answer;
         }
-        std::memcpy(offsets, shared->offsets, sizeof(int) * std::size_t(m_request.offsetsSize));
+        std::memcpy(offsets, copied.data(), sizeof(int) * copied.size());
         // As the engine documents: pairs past the result are unset. What a
         // library left there is not read as offsets.
         for (int i = 2 * answer.result; i < 2 * (m_request.offsetsSize / 3); ++i)

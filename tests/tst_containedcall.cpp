@@ -5,8 +5,12 @@
 
 #include <QTest>
 
+#include <QDeadlineTimer>
+#include <QFile>
+
 #include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 
 using Ending = ContainedCall::Ending;
 using namespace std::chrono_literals;
@@ -32,6 +36,34 @@ void Exit3(void *) { std::_Exit(3); }
 void OverflowStack(void *) { Recurse(nullptr, 1L << 40); }
 // 200 MB of frames: more than a thread's default stack, within ours.
 void RecurseDeep(void *shared) { *static_cast<int *>(shared) = Recurse(nullptr, 200 * 1024) ? 7 : 7; }
+
+// Starts a process that would run for ever and gives its pid, then returns,
+// crashes or exits as `ending` says.
+template <Ending ending>
+void StartProcessThenEnd(void *shared)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (;;)
+            pause();
+    }
+    *static_cast<int *>(shared) = pid;
+    if (ending == Ending::Crashed)
+        std::raise(SIGSEGV);
+    if (ending == Ending::Exited)
+        std::_Exit(3);
+}
+
+// Neither gone nor a zombie.
+bool IsAlive(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype state = line.lastIndexOf(')') + 2;
+    return state < line.size() && line[state] != 'Z' && line[state] != 'X';
+}
 
 } // namespace
 
@@ -65,6 +97,43 @@ private slots:
         QTEST(call.Result().ending, "ending");
         QTEST(QString::fromStdString(call.Result().Describe()), "description");
         QTEST(*static_cast<int *>(call.Shared()), "answer");
+    }
+
+    // A process the work started ends with the call, however the call ended.
+    void startedProcessesEndWithTheCall_data()
+    {
+        QTest::addColumn<Work>("work");
+        QTest::newRow("returns") << Work(StartProcessThenEnd<Ending::Returned>);
+        QTest::newRow("crashes") << Work(StartProcessThenEnd<Ending::Crashed>);
+        QTest::newRow("exits") << Work(StartProcessThenEnd<Ending::Exited>);
+    }
+    void startedProcessesEndWithTheCall()
+    {
+        QFETCH(Work, work);
+        ContainedCall call(sizeof(int));
+        QVERIFY(call.Start(work));
+        QVERIFY(call.Wait(60s));
+        const pid_t started = *static_cast<int *>(call.Shared());
+        QVERIFY(started > 0);
+        QDeadlineTimer deadline(2s);
+        while (IsAlive(started) && !deadline.hasExpired())
+            QTest::qWait(10);
+        const bool ended = !IsAlive(started);
+        kill(started, SIGKILL);   // not to leave it running when the check fails
+        QVERIFY(ended);
+    }
+
+    // A library may have set SIGCHLD to be ignored, which has the system
+    // drop the statuses of children: a crash is still told as a crash.
+    void crashToldWhileChildrenIgnored()
+    {
+        const auto previous = std::signal(SIGCHLD, SIG_IGN);
+        ContainedCall call(sizeof(int));
+        const bool started = call.Start(Segfault);
+        const bool ended = started && call.Wait(60s);
+        std::signal(SIGCHLD, previous);
+        QVERIFY(ended);
+        QCOMPARE(call.Result().ending, Ending::Crashed);
     }
 
     // Without its shared block a call neither starts nor claims the room
