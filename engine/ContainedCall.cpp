@@ -133,7 +133,8 @@ public:
     }
 
     // The child's pid, or -1 with `error` set.
-    pid_t Fork(const std::function<void(void *)> &work, void *shared, int goFd, int returnedFd, int &error)
+    pid_t Fork(const std::function<void(void *)> &work, const std::function<void()> &meanwhile, void *shared,
+               int goFd, int returnedFd, int &error)
     {
         std::lock_guard serial(m_callerMutex);
         if (!m_started) {
@@ -142,6 +143,7 @@ public:
         }
         std::unique_lock lock(m_mutex);
         m_work = &work;
+        m_meanwhile = &meanwhile;
         m_shared = shared;
         m_goFd = goFd;
         m_returnedFd = returnedFd;
@@ -193,6 +195,7 @@ private:
             }
             m_requested = false;
             const std::function<void(void *)> *work = m_work;
+            const std::function<void()> *meanwhile = m_meanwhile;
             void *shared = m_shared;
             const int goFd = m_goFd;
             const int returnedFd = m_returnedFd;
@@ -206,6 +209,8 @@ private:
             const pid_t pid = fork();
             if (pid == 0) {
                 PrepareChild(parent, goFd, returnedFd);
+                if (*meanwhile)
+                    (*meanwhile)();
                 if (goFd >= 0 && !AwaitGo(goFd))
                     _exit(0);
                 (*work)(shared);
@@ -234,6 +239,7 @@ private:
     bool m_requested = false;
     bool m_done = false;
     const std::function<void(void *)> *m_work = nullptr;
+    const std::function<void()> *m_meanwhile = nullptr;
     void *m_shared = nullptr;
     int m_goFd = -1;
     int m_returnedFd = -1;
@@ -316,10 +322,10 @@ bool ContainedCall::Start(std::function<void(void *shared)> work)
     return true;
 }
 
-bool ContainedCall::Prepare(std::function<void(void *shared)> work)
+bool ContainedCall::Prepare(std::function<void(void *shared)> work, std::function<void()> meanwhile)
 {
     Discard();
-    return Fork(std::move(work), true);
+    return Fork(std::move(work), true, std::move(meanwhile));
 }
 
 bool ContainedCall::Go()
@@ -354,7 +360,7 @@ void ContainedCall::KillAndReap()
     Launcher::Instance().Reap(m_pid);
 }
 
-bool ContainedCall::Fork(std::function<void(void *shared)> work, bool prepared)
+bool ContainedCall::Fork(std::function<void(void *shared)> work, bool prepared, std::function<void()> meanwhile)
 {
     if (IsRunning())
         return false;
@@ -373,7 +379,7 @@ bool ContainedCall::Fork(std::function<void(void *shared)> work, bool prepared)
         return false;
     }
     int error = 0;
-    const pid_t pid = Launcher::Instance().Fork(work, m_shared, go[0], returned[1], error);
+    const pid_t pid = Launcher::Instance().Fork(work, meanwhile, m_shared, go[0], returned[1], error);
     if (pid < 0) {
         closeAll();
         m_outcome = Outcome{Ending::Failed, 0, 0, error};

@@ -61,7 +61,8 @@ public:
     // Makes the child now and has it wait: Go() then runs the work without
     // the cost of a fork. The child sees memory as it is at Prepare(), the
     // shared block as it is at Go(), where the caller puts what changed.
-    bool Prepare(std::function<void(void *shared)> work);
+    // `meanwhile` runs in the child before it waits for Go().
+    bool Prepare(std::function<void(void *shared)> work, std::function<void()> meanwhile = {});
     bool IsPrepared() const { return m_go >= 0; }
     bool Go();
     // Ends a prepared child that will not be needed.
@@ -95,7 +96,7 @@ public:
     static std::size_t UsableStackSize();
 
 private:
-    bool Fork(std::function<void(void *shared)> work, bool prepared);
+    bool Fork(std::function<void(void *shared)> work, bool prepared, std::function<void()> meanwhile = {});
     void Collect();
     void Forget(const Outcome &outcome);
     void KillAndReap();
