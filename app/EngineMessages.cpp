@@ -50,7 +50,11 @@ QString SearchFailureMessage(const PcreSearch::Answer &answer)
     case Kind::BadAnswer:
         return ImpossibleAnswerMessage(QStringLiteral("offsets: %1").arg(QString::fromStdString(answer.problem)));
     case Kind::Crashed:
-        return QStringLiteral("The engine %1 while matching.").arg(QString::fromStdString(answer.problem));
+        return QStringLiteral("The engine %1 while %2.")
+            .arg(QString::fromStdString(answer.problem),
+                 answer.whileCompiling ? QStringLiteral("compiling the pattern") : QStringLiteral("matching"));
+    case Kind::NotSearched:
+        return ImpossibleAnswerMessage(QStringLiteral("results: the pattern compiled differently twice"));
     case Kind::Result:
         break;
     }

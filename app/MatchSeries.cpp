@@ -47,32 +47,46 @@ MatchSeries::Outcome MatchSeries::Exec(const QByteArray &pattern, int options, c
     m_nOptions = options;
     m_strInput = subject;
     ReleasePattern();
+    if (!PcreIsLoaded())
+        return End(NoLibraryMessage());
+    // The first search compiles the pattern itself, in its child: a library
+    // that crashes or hangs on the pattern does so there, and the window
+    // compiles it only once that compile has come back.
+    const PcreLibraryRef library = PcreBinding.library;
+    const PcreTablesRef tables = PcreBinding.tables;
+    PcreSearch::Request request;
+    request.library = library.get();
+    request.pattern = pattern.constData();
+    request.compileOptions = m_nOptions;
+    request.tables = tables.get();
+    request.subject = m_strInput.constData();
+    request.length = int(m_strInput.size());
+    const PcreSearch::Answer answer = Search(request);
+    if (answer.kind == PcreSearch::Answer::Kind::Stopped || answer.kind == PcreSearch::Answer::Kind::Crashed)
+        return End(SearchFailureMessage(answer));
+
     std::string errorText;
     int errorOffset = 0;
-    m_pRegex = PcreCompileWithOptions(pattern.constData(), m_nOptions, &errorText, &errorOffset);
+    m_pRegex = PcreCompileRehearsed(library, tables, pattern.constData(), m_nOptions, &errorText, &errorOffset);
     if (!m_pRegex)
-        return End(PcreIsLoaded() ? CompileErrorMessage(errorText, errorOffset) : NoLibraryMessage());
+        return End(CompileErrorMessage(errorText, errorOffset));
     m_pExtra = PcreStudy(m_pRegex);
-
     QString problem;
     if (!SizeOffsets(problem))
         return End(problem);
-    return Conclude(RunSearch(0, 0, problem), problem);
+    return Conclude(TakeAnswer(answer, problem), problem);
 }
 
 // The offsets vector holds a pair and a work slot for the whole match and
 // for every capturing subpattern, as many as the library says there are.
 bool MatchSeries::SizeOffsets(QString &problem)
 {
-    const auto count = PcreFullInfo<PCRE_INFO_CAPTURECOUNT>(m_pRegex, m_pExtra.get());
-    const auto size = PcreFullInfo<PCRE_INFO_SIZE>(m_pRegex, m_pExtra.get());
-    // Each subpattern takes several bytes of the compiled pattern.
-    if (!count || *count < 0 || *count > PCRE_MAX_CAPTURES || (size && std::size_t(*count) > *size)) {
-        problem = ImpossibleAnswerMessage(count ? QStringLiteral("%1 capturing subpatterns").arg(*count)
-                                                : QStringLiteral("no count of capturing subpatterns"));
+    std::string count;
+    m_nOffsetsSize = PcreOffsetsSizeFor(*m_pRegex.get_deleter().library, m_pRegex.get(), m_pExtra.get(), &count);
+    if (m_nOffsetsSize == 0) {
+        problem = ImpossibleAnswerMessage(QString::fromStdString(count));
         return false;
     }
-    m_nOffsetsSize = *count * 3 + 3;
     m_pOffsets = std::make_unique_for_overwrite<int[]>(std::size_t(m_nOffsetsSize));
     return true;
 }
@@ -135,8 +149,6 @@ bool MatchSeries::CrLfIsALineBreak(int newline) const
     return newline == PCRE_NEWLINE_CRLF || newline == PCRE_NEWLINE_ANY || newline == PCRE_NEWLINE_ANYCRLF;
 }
 
-// One contained search of the subject; false, with `failure` saying why,
-// when it gave no engine result (stopped, crashed, impossible answers).
 PcreSearch::Request MatchSeries::RequestFrom(int startOffset, int callOptions) const
 {
     PcreSearch::Request request;
@@ -157,20 +169,42 @@ void MatchSeries::PrepareNext()
         m_search->PrepareNext(RequestFrom(m_nNextStart, 0));
 }
 
-bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
+PcreSearch::Answer MatchSeries::Search(const PcreSearch::Request &request)
 {
     m_canContinue = false;
-    if (m_search->Start(RequestFrom(startOffset, callOptions))) {
+    if (m_search->Start(request)) {
         m_searching = true;
         m_waiter(*m_search);
         m_searching = false;
     }
-    const PcreSearch::Answer answer = m_search->Finish(m_pOffsets.get());
+    return m_search->Finish();
+}
+
+bool MatchSeries::RunSearch(int startOffset, int callOptions, QString &failure)
+{
+    return TakeAnswer(Search(RequestFrom(startOffset, callOptions)), failure);
+}
+
+// The engine's result and offsets; false, with `failure` saying why, when
+// the search gave none (stopped, crashed, impossible answers).
+bool MatchSeries::TakeAnswer(const PcreSearch::Answer &answer, QString &failure)
+{
     m_nLastResult = answer.result;
-    if (answer.kind == PcreSearch::Answer::Kind::Result)
+    if (answer.kind != PcreSearch::Answer::Kind::Result) {
+        failure = SearchFailureMessage(answer);
+        return false;
+    }
+    if (answer.result <= 0)
         return true;
-    failure = SearchFailureMessage(answer);
-    return false;
+    // The same pattern compiled twice must have the same subpatterns.
+    if (answer.offsets.size() != std::size_t(m_nOffsetsSize)) {
+        failure = ImpossibleAnswerMessage(QStringLiteral("capture counts: %1 and %2 from two compiles of the pattern")
+                                              .arg(answer.offsets.size() / 3 - 1)
+                                              .arg(m_nOffsetsSize / 3 - 1));
+        return false;
+    }
+    std::copy(answer.offsets.begin(), answer.offsets.end(), m_pOffsets.get());
+    return true;
 }
 
 MatchSeries::Outcome MatchSeries::Conclude(bool ran, const QString &failure)

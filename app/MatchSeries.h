@@ -8,6 +8,9 @@
 // Every search runs contained (PcreSearch): a library that crashes, aborts,
 // recurses past its stack or never returns ends the series with a message
 // instead of the program, and its answers are checked before they are shown.
+// Exec's search compiles the pattern in its child first; the series compiles
+// it here only once that has come back, so one child serves as the compile's
+// trial and the search.
 // The series owns the compiled pattern, its study data and the offsets
 // vector between calls; the window asks it for them to display.
 
@@ -69,7 +72,9 @@ public:
 
 private:
     PcreSearch::Request RequestFrom(int startOffset, int callOptions) const;
+    PcreSearch::Answer Search(const PcreSearch::Request &request);
     bool RunSearch(int startOffset, int callOptions, QString &failure);
+    bool TakeAnswer(const PcreSearch::Answer &answer, QString &failure);
     Outcome Conclude(bool ran, const QString &failure);
     Outcome SearchAfterPreviousMatch();
     Outcome Found();

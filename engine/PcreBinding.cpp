@@ -141,6 +141,12 @@ PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string
         *errorOffset = -1;
         return {};
     }
+    return PcreCompileRehearsed(library, tables, pattern, options, errorText, errorOffset);
+}
+
+PcreCodePtr PcreCompileRehearsed(const PcreLibraryRef &library, const PcreTablesRef &tables, const char *pattern,
+                                 int options, std::string *errorText, int *errorOffset)
+{
     const char *error = nullptr;
     pcre *code = library->Api().pcre_compile(pattern, options, &error, errorOffset, tables.get());
     *errorText = SafeReadString(error, kMaxErrorTextLength);

@@ -92,6 +92,11 @@ using PcreExtraPtr = std::unique_ptr<pcre_extra, PcreExtraDeleter>;
 // the offset is -1.
 PcreCodePtr PcreCompile(const char *pattern, std::string *errorText, int *errorOffset, bool caseless);
 PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string *errorText, int *errorOffset);
+// The same compile without the rehearsal, with the library and tables given:
+// for a caller that has just seen this compile return in a child made from
+// the same state (a search that compiles its own pattern).
+PcreCodePtr PcreCompileRehearsed(const PcreLibraryRef &library, const PcreTablesRef &tables, const char *pattern,
+                                 int options, std::string *errorText, int *errorOffset);
 // Studies through the library that compiled `code`.
 PcreExtraPtr PcreStudy(const PcreCodePtr &code);
 

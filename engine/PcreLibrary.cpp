@@ -81,7 +81,7 @@ void PcreLibrary::TryOutEverything() const
     }
 }
 
-void PcreLibrary::TryOut(const char *pattern, int options, const unsigned char *tables) const
+void PcreLibrary::TryOut(const char *pattern, int options, const unsigned char *tables, const Use &use) const
 {
     const char *error = nullptr;
     int offset = 0;
@@ -102,6 +102,8 @@ void PcreLibrary::TryOut(const char *pattern, int options, const unsigned char *
     FullInfo<PCRE_INFO_NAMECOUNT>(code, extra);
     FullInfo<PCRE_INFO_NAMETABLE>(code, extra);
     FullInfo<PCRE_INFO_STUDYSIZE>(code, extra);
+    if (use)
+        use(code, extra);
     m_api.pcre_free_substring(reinterpret_cast<const char *>(extra));
     m_api.pcre_free_substring(reinterpret_cast<const char *>(code));
 }

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,8 +53,10 @@ public:
 
     // Compiles `pattern` and makes every query the program makes of a
     // compiled pattern, then gives it all back: what the program will do
-    // with the pattern, for a rehearsal in a child process.
-    void TryOut(const char *pattern, int options, const unsigned char *tables) const;
+    // with the pattern, for a rehearsal in a child process. When it
+    // compiled, `use` gets the pattern and its study data before they go.
+    using Use = std::function<void(const pcre *code, const pcre_extra *extra)>;
+    void TryOut(const char *pattern, int options, const unsigned char *tables, const Use &use = {}) const;
 
     // How long a rehearsal may take before the library counts as hung.
     static constexpr std::chrono::seconds kRehearsalLimit{10};

@@ -7,12 +7,17 @@
 
 namespace {
 
+// How far the child got, for a crash to be told as what it interrupted.
+enum class Stage : int { Compiling, Matching, Done };
+
 // The shared block: where to start, set by the parent at the latest moment,
 // and what the child hands back.
 struct SharedAnswer
 {
     int startOffset;
     int options;
+    Stage stage;
+    int offsetsSize;    // of the vector the child searched with
     int result;
     int offsets[1];     // offsetsSize ints
 };
@@ -65,9 +70,29 @@ void SearchInChild(const PcreSearch::Request &request, void *shared)
     const unsigned long limit = PcreSearch::RecursionLimitFor(EngineFrameSize(api));
     PcreExtraBlock extra = LimitedExtra(request.extra, limit);
     auto *answer = static_cast<SharedAnswer *>(shared);
+    answer->offsetsSize = request.offsetsSize;
+    answer->stage = Stage::Matching;
     answer->result = api.pcre_exec(request.code, reinterpret_cast<const pcre_extra *>(&extra), request.subject,
                                    request.length, answer->startOffset, answer->options, answer->offsets,
                                    request.offsetsSize);
+    answer->stage = Stage::Done;
+}
+
+// The compile, the study and the queries the caller will make, then the
+// search with that pattern. A compile that fails, or a capture count that
+// cannot be, leaves the stage at Compiling: nothing was searched.
+void CompileAndSearchInChild(const PcreSearch::Request &request, void *shared)
+{
+    request.library->TryOut(request.pattern, request.compileOptions, request.tables,
+                            [&](const pcre *code, const pcre_extra *extra) {
+                                std::string problem;
+                                PcreSearch::Request search = request;
+                                search.code = code;
+                                search.extra = extra;
+                                search.offsetsSize = PcreOffsetsSizeFor(*request.library, code, extra, &problem);
+                                if (search.offsetsSize > 0)
+                                    SearchInChild(search, shared);
+                            });
 }
 
 // A new process starts with none of its pages in the processor's address
@@ -112,8 +137,11 @@ static bool SameSearch(const PcreSearch::Request &a, const PcreSearch::Request &
            && a.length == b.length && a.offsetsSize == b.offsetsSize;
 }
 
-bool PcreSearch::Start(const Request &request)
+bool PcreSearch::Start(const Request &given)
 {
+    Request request = given;
+    if (!request.code)
+        request.offsetsSize = kMostOffsets;
     m_request = request;
     const bool usePrepared = m_call && m_call->IsPrepared() && SameSearch(request, m_prepared);
     if (!usePrepared)
@@ -121,9 +149,12 @@ bool PcreSearch::Start(const Request &request)
     if (auto *shared = static_cast<SharedAnswer *>(m_call->Shared())) {
         shared->startOffset = request.startOffset;
         shared->options = request.options;
+        shared->stage = request.code ? Stage::Matching : Stage::Compiling;
     }
     if (usePrepared)
         return m_call->Go();
+    if (!request.code)
+        return m_call->Start([request](void *block) { CompileAndSearchInChild(request, block); });
     return m_call->Start([request](void *block) { SearchInChild(request, block); });
 }
 
@@ -141,10 +172,15 @@ void PcreSearch::DiscardPrepared()
         m_call->Discard();
 }
 
-PcreSearch::Answer PcreSearch::Finish(int *offsets)
+PcreSearch::Answer PcreSearch::Finish()
 {
     Answer answer;
     const ContainedCall::Outcome outcome = m_call->Result();
+    const auto *shared = static_cast<const SharedAnswer *>(m_call->Shared());
+    // Read once: a process the library left behind may still write to the
+    // block.
+    const Stage stage = shared ? shared->stage : Stage::Done;
+    answer.whileCompiling = stage == Stage::Compiling;
     switch (outcome.ending) {
     case ContainedCall::Ending::Returned:
         break;
@@ -157,32 +193,51 @@ PcreSearch::Answer PcreSearch::Finish(int *offsets)
         answer.problem = outcome.Describe();
         return answer;
     }
-    const auto *shared = static_cast<const SharedAnswer *>(m_call->Shared());
-    answer.result = shared->result;
-    if (answer.result > 0) {
-        // Checked once copied: a process the library left behind may still
-        // write to the block.
-        std::vector<int> copied(shared->offsets, shared->offsets + m_request.offsetsSize);
-        answer.problem = PcreCheckOffsets(answer.result, copied.data(), m_request.offsetsSize, m_request.length);
-        if (!answer.problem.empty()) {
-            answer.kind = Answer::Kind::BadAnswer;
-            return answer;
-        }
-        std::memcpy(offsets, copied.data(), sizeof(int) * copied.size());
-        // As the engine documents: pairs past the result are unset. What a
-        // library left there is not read as offsets.
-        for (int i = 2 * answer.result; i < 2 * (m_request.offsetsSize / 3); ++i)
-            offsets[i] = -1;
+    if (stage != Stage::Done) {
+        answer.kind = Answer::Kind::NotSearched;
+        return answer;
     }
+    answer.result = shared->result;
+    if (answer.result <= 0)
+        return answer;
+    // A search that compiled its pattern sized its own vector; the block
+    // has room for the largest.
+    const int size = m_request.code ? m_request.offsetsSize : shared->offsetsSize;
+    if (size < 3 || size > m_request.offsetsSize || size % 3 != 0) {
+        answer.kind = Answer::Kind::BadAnswer;
+        answer.problem = "an offsets vector of " + std::to_string(size) + " ints";
+        return answer;
+    }
+    answer.offsets.assign(shared->offsets, shared->offsets + size);
+    answer.problem = PcreCheckOffsets(answer.result, answer.offsets.data(), size, m_request.length);
+    if (!answer.problem.empty()) {
+        answer.kind = Answer::Kind::BadAnswer;
+        return answer;
+    }
+    // As the engine documents: pairs past the result are unset. What a
+    // library left there is not read as offsets.
+    for (int i = 2 * answer.result; i < 2 * (size / 3); ++i)
+        answer.offsets[std::size_t(i)] = -1;
     return answer;
 }
 
-PcreSearch::Answer PcreSearch::Run(const Request &request, int *offsets)
+PcreSearch::Answer PcreSearch::Run(const Request &request)
 {
     PcreSearch search;
     search.Start(request);
     search.Call().WaitForEnd();
-    return search.Finish(offsets);
+    return search.Finish();
+}
+
+int PcreOffsetsSizeFor(const PcreLibrary &library, const pcre *code, const pcre_extra *extra, std::string *problem)
+{
+    const auto count = library.FullInfo<PCRE_INFO_CAPTURECOUNT>(code, extra);
+    const auto size = library.FullInfo<PCRE_INFO_SIZE>(code, extra);
+    // Each subpattern takes several bytes of the compiled pattern.
+    if (count && *count >= 0 && *count <= PCRE_MAX_CAPTURES && (!size || std::size_t(*count) <= *size))
+        return *count * 3 + 3;
+    *problem = count ? std::to_string(*count) + " capturing subpatterns" : "no count of capturing subpatterns";
+    return 0;
 }
 
 std::string PcreCheckOffsets(int result, const int *offsets, int offsetsSize, int length)

@@ -104,6 +104,32 @@ private slots:
         QVERIFY(!outcome.matched && !outcome.canContinue && !outcome.captured);
         QVERIFY(!series.CompiledPattern() && !series.StudyData());
     }
+
+    // Exec compiles in the search's child first: a library that crashes or
+    // hangs on the pattern ends the series there, not the program, and the
+    // next pattern is searched as usual.
+    void faultWhileCompiling_data()
+    {
+        QTest::addColumn<QString>("fake");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("crash") << "compile_segv" << "The engine crashed (SIGSEGV) while compiling the pattern.";
+        QTest::newRow("hang") << "compile_hang" << "The search was stopped.";
+    }
+    void faultWhileCompiling()
+    {
+        QFETCH(QString, fake);
+        QCOMPARE(PcreLoad(qPrintable(QStringLiteral(PC_FAKE_LIBRARY_DIR "/libfakepcre_%1.so").arg(fake))), 1);
+        MatchSeries series([](PcreSearch &search) {
+            if (!search.Call().Wait(1s))
+                search.Stop();
+        });
+        const MatchSeries::Outcome outcome = series.Exec("(boom)", 0, "boom");
+        QTEST(outcome.message, "message");
+        QVERIFY(!outcome.matched && !series.CompiledPattern());
+        QVERIFY(series.Exec("(o)", 0, "foo").matched);
+        QCOMPARE(MatchOf(series), (Range{1, 2}));
+        QCOMPARE(PcreLoad(""), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_MatchSeries)

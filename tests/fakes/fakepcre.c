@@ -19,7 +19,8 @@
  *                        offset, 5 a subpattern that ends before it starts,
  *                        6 an end past the subject, 7 more pairs than the
  *                        vector holds
- *   FAKE_COMPILE_CRASH   pcre_compile() raises SIGSEGV on a pattern holding "boom"
+ *   FAKE_COMPILE_FAULT   pcre_compile() misbehaves on a pattern holding "boom":
+ *                        1 SIGSEGV, 2 never returns
  *   FAKE_CONSTRUCTOR_EXIT  loading the library ends the process (exit(3))
  */
 #include <dlfcn.h>
@@ -126,8 +127,14 @@ FORWARD(int, pcre_fullinfo, (const real_pcre *code, const pcre_extra *extra, int
         (code, extra, what, where), if (result == 0) adjust_fullinfo(what, where))
 #endif
 #ifndef FAKE_OMIT_COMPILE
-#ifdef FAKE_COMPILE_CRASH
-#define COMPILE_FAULT if (strstr(pattern, "boom")) raise(SIGSEGV)
+#ifdef FAKE_COMPILE_FAULT
+#define COMPILE_FAULT                                                                                                  \
+    if (strstr(pattern, "boom")) {                                                                                     \
+        if (FAKE_COMPILE_FAULT == 1)                                                                                   \
+            raise(SIGSEGV);                                                                                            \
+        for (volatile int spinning = 1; spinning;) {                                                                   \
+        }                                                                                                              \
+    }
 #else
 #define COMPILE_FAULT
 #endif
