@@ -32,6 +32,16 @@ const char *ExecErrorName(int result)
     }
 }
 
+QString StageName(PcreSearch::Answer::Stage stage)
+{
+    switch (stage) {
+    case PcreSearch::Answer::Stage::Compiling: return QStringLiteral("compiling the pattern");
+    case PcreSearch::Answer::Stage::Releasing: return QStringLiteral("freeing the pattern");
+    case PcreSearch::Answer::Stage::Matching: break;
+    }
+    return QStringLiteral("matching");
+}
+
 } // namespace
 
 QString ExecResultMessage(int result)
@@ -46,13 +56,14 @@ QString SearchFailureMessage(const PcreSearch::Answer &answer)
     using Kind = PcreSearch::Answer::Kind;
     switch (answer.kind) {
     case Kind::Stopped:
-        return QStringLiteral("The search was stopped.");
+        return answer.stage == PcreSearch::Answer::Stage::Compiling
+                   ? QStringLiteral("The search was stopped while the engine was compiling the pattern.")
+                   : QStringLiteral("The search was stopped.");
     case Kind::BadAnswer:
         return ImpossibleAnswerMessage(QStringLiteral("offsets: %1").arg(QString::fromStdString(answer.problem)));
     case Kind::Crashed:
         return QStringLiteral("The engine %1 while %2.")
-            .arg(QString::fromStdString(answer.problem),
-                 answer.whileCompiling ? QStringLiteral("compiling the pattern") : QStringLiteral("matching"));
+            .arg(QString::fromStdString(answer.problem), StageName(answer.stage));
     case Kind::NotSearched:
         return ImpossibleAnswerMessage(QStringLiteral("results: the pattern compiled differently twice"));
     case Kind::Result:

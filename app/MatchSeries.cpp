@@ -67,7 +67,7 @@ MatchSeries::Outcome MatchSeries::Exec(const QByteArray &pattern, int options, c
 
     std::string errorText;
     int errorOffset = 0;
-    m_pRegex = PcreCompileRehearsed(library, tables, pattern.constData(), m_nOptions, &errorText, &errorOffset);
+    m_pRegex = PcreCompileWithoutRehearsal(library, tables, pattern.constData(), m_nOptions, &errorText, &errorOffset);
     if (!m_pRegex)
         return End(CompileErrorMessage(errorText, errorOffset));
     m_pExtra = PcreStudy(m_pRegex);

@@ -141,10 +141,10 @@ PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string
         *errorOffset = -1;
         return {};
     }
-    return PcreCompileRehearsed(library, tables, pattern, options, errorText, errorOffset);
+    return PcreCompileWithoutRehearsal(library, tables, pattern, options, errorText, errorOffset);
 }
 
-PcreCodePtr PcreCompileRehearsed(const PcreLibraryRef &library, const PcreTablesRef &tables, const char *pattern,
+PcreCodePtr PcreCompileWithoutRehearsal(const PcreLibraryRef &library, const PcreTablesRef &tables, const char *pattern,
                                  int options, std::string *errorText, int *errorOffset)
 {
     const char *error = nullptr;

@@ -8,7 +8,7 @@
 namespace {
 
 // How far the child got, for a crash to be told as what it interrupted.
-enum class Stage : int { Compiling, Matching, Done };
+enum class Stage : int { Compiling, Matching, Releasing, Done };
 
 // The shared block: where to start, set by the parent at the latest moment,
 // and what the child hands back.
@@ -66,23 +66,26 @@ PcreExtraBlock LimitedExtra(const pcre_extra *studied, unsigned long recursionLi
 
 void SearchInChild(const PcreSearch::Request &request, void *shared)
 {
+    auto *answer = static_cast<SharedAnswer *>(shared);
+    answer->stage = Stage::Matching;
+    answer->offsetsSize = request.offsetsSize;
     const PcreEntryPoints &api = request.library->Api();
     const unsigned long limit = PcreSearch::RecursionLimitFor(EngineFrameSize(api));
     PcreExtraBlock extra = LimitedExtra(request.extra, limit);
-    auto *answer = static_cast<SharedAnswer *>(shared);
-    answer->offsetsSize = request.offsetsSize;
-    answer->stage = Stage::Matching;
     answer->result = api.pcre_exec(request.code, reinterpret_cast<const pcre_extra *>(&extra), request.subject,
                                    request.length, answer->startOffset, answer->options, answer->offsets,
                                    request.offsetsSize);
     answer->stage = Stage::Done;
 }
 
-// The compile, the study and the queries the caller will make, then the
-// search with that pattern. A compile that fails, or a capture count that
-// cannot be, leaves the stage at Compiling: nothing was searched.
+// The compile, the study and the queries the caller will make, the search
+// with that pattern, and the pattern given back as the caller will. A
+// compile that fails, or a capture count that cannot be, leaves the stage at
+// Compiling: nothing was searched.
 void CompileAndSearchInChild(const PcreSearch::Request &request, void *shared)
 {
+    auto *answer = static_cast<SharedAnswer *>(shared);
+    bool searched = false;
     request.library->TryOut(request.pattern, request.compileOptions, request.tables,
                             [&](const pcre *code, const pcre_extra *extra) {
                                 std::string problem;
@@ -90,9 +93,14 @@ void CompileAndSearchInChild(const PcreSearch::Request &request, void *shared)
                                 search.code = code;
                                 search.extra = extra;
                                 search.offsetsSize = PcreOffsetsSizeFor(*request.library, code, extra, &problem);
-                                if (search.offsetsSize > 0)
-                                    SearchInChild(search, shared);
+                                if (search.offsetsSize == 0)
+                                    return;
+                                SearchInChild(search, shared);
+                                answer->stage = Stage::Releasing;
+                                searched = true;
                             });
+    if (searched)
+        answer->stage = Stage::Done;
 }
 
 // A new process starts with none of its pages in the processor's address
@@ -179,8 +187,10 @@ PcreSearch::Answer PcreSearch::Finish()
     const auto *shared = static_cast<const SharedAnswer *>(m_call->Shared());
     // Read once: a process the library left behind may still write to the
     // block.
-    const Stage stage = shared ? shared->stage : Stage::Done;
-    answer.whileCompiling = stage == Stage::Compiling;
+    const Stage stage = shared ? shared->stage : m_request.code ? Stage::Matching : Stage::Compiling;
+    answer.stage = stage == Stage::Compiling   ? Answer::Stage::Compiling
+                   : stage == Stage::Releasing ? Answer::Stage::Releasing
+                                               : Answer::Stage::Matching;
     switch (outcome.ending) {
     case ContainedCall::Ending::Returned:
         break;

@@ -52,7 +52,9 @@ public:
         Kind kind = Kind::Result;
         int result = 0;
         std::string problem;
-        bool whileCompiling = false;    // Crashed, Stopped: before the search
+        // What a crash or a stop interrupted.
+        enum class Stage { Compiling, Matching, Releasing };
+        Stage stage = Stage::Matching;
         std::vector<int> offsets;       // Result: the offsets vector
     };
 

@@ -136,6 +136,7 @@ private slots:
         const QString input = QStringLiteral("the quick brown fox");
         QTest::newRow("crash") << "exec_segv" << "The engine crashed (SIGSEGV) while matching.";
         QTest::newRow("abort") << "exec_abort" << "The engine crashed (SIGABRT) while matching.";
+        QTest::newRow("crash on the frame-size query") << "exec_probe" << "The engine crashed (SIGSEGV) while matching.";
         QTest::newRow("never returns") << "exec_hang" << "The search was stopped.";
         const QString impossible = QStringLiteral("Engine error: the library reported impossible ");
         QTest::newRow("negative offset")

@@ -113,7 +113,8 @@ private slots:
         QTest::addColumn<QString>("fake");
         QTest::addColumn<QString>("message");
         QTest::newRow("crash") << "compile_segv" << "The engine crashed (SIGSEGV) while compiling the pattern.";
-        QTest::newRow("hang") << "compile_hang" << "The search was stopped.";
+        QTest::newRow("hang")
+            << "compile_hang" << "The search was stopped while the engine was compiling the pattern.";
     }
     void faultWhileCompiling()
     {

@@ -18,7 +18,8 @@
  *                        1 SIGSEGV, 2 abort(), 3 never returns, 4 a negative
  *                        offset, 5 a subpattern that ends before it starts,
  *                        6 an end past the subject, 7 more pairs than the
- *                        vector holds
+ *                        vector holds; 8 SIGSEGV on the frame-size query
+ *                        (length -999), whatever the subject
  *   FAKE_COMPILE_FAULT   pcre_compile() misbehaves on a pattern holding "boom":
  *                        1 SIGSEGV, 2 never returns
  *   FAKE_CONSTRUCTOR_EXIT  loading the library ends the process (exit(3))
@@ -105,6 +106,8 @@ __attribute__((unused)) static int adjust_exec(int result, const char *subject, 
 {
     if (FAKE_WRONG_OFFSET && result >= 0 && ovecsize >= 2)
         ovector[1] += 1;
+    if (FAKE_EXEC_FAULT == 8 && length == -999)
+        raise(SIGSEGV);
     if (!FAKE_EXEC_FAULT || !subject || length < 0 || !memmem(subject, (size_t)length, "fox", 3))
         return result;
     switch (FAKE_EXEC_FAULT) {
