@@ -1,7 +1,7 @@
 #include "PcreSearch.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cstddef>
 #include <new>
 #include <vector>
 

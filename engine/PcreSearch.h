@@ -58,8 +58,8 @@ public:
         std::vector<int> offsets;       // Result: the offsets vector
     };
 
-    // The size of the offsets vector of a search for this pattern; for a
-    // search that compiles its own pattern, enough for any pattern.
+    // Ints in the offsets vector of a search that compiles its own pattern:
+    // room for as many subpatterns as any pattern can have.
     static constexpr int kMostOffsets = (PCRE_MAX_CAPTURES + 1) * 3;
 
     PcreSearch() = default;
