@@ -37,7 +37,8 @@ QString StageName(PcreSearch::Answer::Stage stage)
     switch (stage) {
     case PcreSearch::Answer::Stage::Compiling: return QStringLiteral("compiling the pattern");
     case PcreSearch::Answer::Stage::Releasing: return QStringLiteral("freeing the pattern");
-    case PcreSearch::Answer::Stage::Matching: break;
+    case PcreSearch::Answer::Stage::Matching:
+    case PcreSearch::Answer::Stage::Done: break;
     }
     return QStringLiteral("matching");
 }

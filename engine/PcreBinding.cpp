@@ -144,8 +144,8 @@ PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string
     return PcreCompileWithoutRehearsal(library, tables, pattern, options, errorText, errorOffset);
 }
 
-PcreCodePtr PcreCompileWithoutRehearsal(const PcreLibraryRef &library, const PcreTablesRef &tables, const char *pattern,
-                                 int options, std::string *errorText, int *errorOffset)
+PcreCodePtr PcreCompileWithoutRehearsal(const PcreLibraryRef &library, const PcreTablesRef &tables,
+                                        const char *pattern, int options, std::string *errorText, int *errorOffset)
 {
     const char *error = nullptr;
     pcre *code = library->Api().pcre_compile(pattern, options, &error, errorOffset, tables.get());

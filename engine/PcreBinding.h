@@ -95,8 +95,8 @@ PcreCodePtr PcreCompileWithOptions(const char *pattern, int options, std::string
 // The same compile without the rehearsal, with the library and tables given:
 // for a caller that has just seen this compile return in a child made from
 // the same state (a search that compiles its own pattern).
-PcreCodePtr PcreCompileWithoutRehearsal(const PcreLibraryRef &library, const PcreTablesRef &tables, const char *pattern,
-                                 int options, std::string *errorText, int *errorOffset);
+PcreCodePtr PcreCompileWithoutRehearsal(const PcreLibraryRef &library, const PcreTablesRef &tables,
+                                        const char *pattern, int options, std::string *errorText, int *errorOffset);
 // Studies through the library that compiled `code`.
 PcreExtraPtr PcreStudy(const PcreCodePtr &code);
 

@@ -8,7 +8,7 @@
 namespace {
 
 // How far the child got, for a crash to be told as what it interrupted.
-enum class Stage : int { Compiling, Matching, Releasing, Done };
+using Stage = PcreSearch::Answer::Stage;
 
 // The shared block: where to start, set by the parent at the latest moment,
 // and what the child hands back.
@@ -188,9 +188,7 @@ PcreSearch::Answer PcreSearch::Finish()
     // Read once: a process the library left behind may still write to the
     // block.
     const Stage stage = shared ? shared->stage : m_request.code ? Stage::Matching : Stage::Compiling;
-    answer.stage = stage == Stage::Compiling   ? Answer::Stage::Compiling
-                   : stage == Stage::Releasing ? Answer::Stage::Releasing
-                                               : Answer::Stage::Matching;
+    answer.stage = stage;
     switch (outcome.ending) {
     case ContainedCall::Ending::Returned:
         break;

@@ -52,8 +52,9 @@ public:
         Kind kind = Kind::Result;
         int result = 0;
         std::string problem;
-        // What a crash or a stop interrupted.
-        enum class Stage { Compiling, Matching, Releasing };
+        // What a crash or a stop interrupted (Done: nothing, the child had
+        // finished).
+        enum class Stage : int { Compiling, Matching, Releasing, Done };
         Stage stage = Stage::Matching;
         std::vector<int> offsets;       // Result: the offsets vector
     };
